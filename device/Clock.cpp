@@ -1,0 +1,26 @@
+#include "Clock.h"
+
+#include <chrono>
+#include <thread>
+
+namespace velt {
+
+namespace {
+std::int64_t SteadyNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+}  // namespace
+
+SteadyClock::SteadyClock() : startNs_(SteadyNs()) {}
+
+std::uint64_t SteadyClock::NowMs() const {
+    return static_cast<std::uint64_t>((SteadyNs() - startNs_) / 1'000'000);
+}
+
+void SteadyClock::SleepMs(std::uint32_t milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+}  // namespace velt
