@@ -17,7 +17,7 @@ bool FileExists(const std::string& path);
 // It reaches the window only through WindowSystem and the device only through
 // HidPlatform.
 class FrmMain final : public WindowEvents {
-public:
+  public:
     FrmMain(WindowSystem& window, HidPlatform& platform, std::string applicationFolder);
 
     void Form_Load() override;
@@ -37,7 +37,7 @@ public:
     // What the last update came to; UpdateOutcome::None while none was started.
     UpdateOutcome outcome() const { return outcome_; }
 
-private:
+  private:
     void RefreshDevice();
 
     WindowSystem& window_;

@@ -25,7 +25,9 @@ constexpr std::array<ControlLayout, 12> kLayout{{
 }};
 }  // namespace
 
-std::span<const ControlLayout> WindowLayout() { return kLayout; }
+std::span<const ControlLayout> WindowLayout() {
+    return kLayout;
+}
 
 const ControlLayout& LayoutOf(Control control) {
     for (const auto& entry : kLayout) {

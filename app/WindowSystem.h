@@ -25,7 +25,7 @@ inline constexpr int kMessageBoxCritical = 16;
 
 // What the window's logic needs of the window system. Texts are UTF-8; widths are twips.
 class WindowSystem {
-public:
+  public:
     virtual ~WindowSystem() = default;
 
     virtual void SetCaption(Control control, const std::string& text) = 0;
@@ -51,7 +51,7 @@ public:
 
 // What the window system calls in the window's logic.
 class WindowEvents {
-public:
+  public:
     virtual ~WindowEvents() = default;
     virtual void Form_Load() = 0;
     // Called once, after the window was first shown.

@@ -10,7 +10,7 @@ namespace velt {
 // A device handle held by the device state. A failed open leaves it closed; closing
 // a closed handle does nothing, so the platform never sees one handle closed twice.
 class HandleField {
-public:
+  public:
     HidHandle value() const { return handle_; }
     bool isOpen() const { return handle_ != kInvalidHandle; }
     void assign(HidHandle handle) { handle_ = handle; }
@@ -18,7 +18,7 @@ public:
     // leaves apiResult alone.
     void close(HidPlatform& platform, std::int32_t& apiResult);
 
-private:
+  private:
     HidHandle handle_ = kInvalidHandle;
 };
 

@@ -42,7 +42,7 @@ enum class OpenError { None, PermissionDenied, Busy, NotFound, Other };
 // One search's view of the present HID interfaces: a snapshot taken when the search
 // starts and released when it ends.
 class HidInterfaceList {
-public:
+  public:
     virtual ~HidInterfaceList() = default;
     // The path of the interface at `memberIndex` (0-based, stable order); false once the
     // index is past the last interface or the enumeration fails there.
@@ -52,7 +52,7 @@ public:
 // The operations the device logic needs of the operating system's HID stack. Every
 // call is synchronous and made on the user-interface thread.
 class HidPlatform {
-public:
+  public:
     virtual ~HidPlatform() = default;
 
     // A snapshot of the present HID interfaces.

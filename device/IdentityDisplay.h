@@ -13,7 +13,7 @@ enum class IdentityField { Manufacturer, Product, Version, SerialNumber };
 
 // Where the identity display writes its four values.
 class IdentityLabels {
-public:
+  public:
     virtual ~IdentityLabels() = default;
     virtual void SetIdentityCaption(IdentityField field, const std::string& text) = 0;
 };
