@@ -25,6 +25,9 @@ struct DeviceModel {
     std::optional<std::string> serial = "VU-000123";
     // Length of a feature report including the report ID byte; 0: no feature report.
     std::uint16_t featureReportLength = 41;
+    // Top-level collection, as the capability query reports it.
+    std::uint16_t usagePage = 0xFF00;
+    std::uint16_t usage = 0x0001;
 };
 
 // Calls that fail on purpose.
@@ -55,18 +58,20 @@ struct VeltBehaviour {
 // One feature report as the device saw it.
 struct ReportRecord {
     std::uint64_t timeMs = 0;
-    std::uint16_t productId = 0;       // the device's mode when it arrived
-    std::vector<std::uint8_t> bytes;   // what the kernel passes on: report ID removed
-    std::size_t length = 0;            // the length as sent, report ID included
+    std::uint16_t productId = 0;      // the device's mode when it arrived
+    std::vector<std::uint8_t> bytes;  // what the kernel passes on: report ID removed
+    std::size_t length = 0;           // the length as sent, report ID included
     bool accepted = false;
 };
 
 // The Velt-USB on the simulated bus, across its re-enumerations.
 class SimulatedVelt {
-public:
+  public:
     virtual ~SimulatedVelt() = default;
+    // These bring the device up to the clock's time first, like the platform calls.
     virtual bool present() const = 0;
     virtual std::uint16_t productId() const = 0;
+    // The current path, or the last one while the device is off the bus.
     virtual std::string path() const = 0;
     virtual const std::vector<ReportRecord>& reports() const = 0;
     virtual int modeSwitches() const = 0;
@@ -76,17 +81,30 @@ public:
     virtual std::string Summary() const = 0;
 };
 
-// One call the tool made to the platform, for checking order and arguments in tests:
-// e.g. "Open /sim/hidraw1 overlapped", "GetString Manufacturer", "Sleep 20".
+// One call the tool made to the platform, for checking order and arguments in tests.
+// timeMs is the clock at the start of the call. The texts:
+//   "List"
+//   "Open <path>", "Open <path> overlapped"
+//   "PeekProductId <path>"
+//   "Close <path>"
+//   "GetAttributes <path>", "GetCaps <path>"
+//   "GetString Manufacturer|Product|SerialNumber <path>"
+//   "SetFeature <path> <length>"       (length as passed, report ID included)
+//   "Sleep <ms>"
+// <path> is the path the handle was opened on; a handle the bus never handed out, or
+// one already closed, shows as "#<handle>" instead.
 struct CallRecord {
     std::uint64_t timeMs = 0;
     std::string text;
 };
 
 // An in-process bus of HID interfaces that implements the platform interface. Time
-// comes from the clock: a virtual one in tests, a real one in the demo.
+// comes from the clock: a virtual one in tests, a real one in the demo. Interfaces get
+// the paths "/sim/hidraw<N>", N counting up from 0 with every plugging and never reused.
+// Handles are positive and never reused; a handle stops working when its device leaves
+// the bus (even if the device comes back) but still counts as open until closed.
 class SimulatedBus final : public HidPlatform {
-public:
+  public:
     explicit SimulatedBus(Clock& clock);
     ~SimulatedBus() override;
 
@@ -95,14 +113,17 @@ public:
     // Plugs in the Velt-USB; the bus owns it.
     SimulatedVelt& AddVelt(const DeviceModel& model, const VeltBehaviour& behaviour = {},
                            const FailureInjection& failures = {});
-    // Unplugs the interface at path; its handles become invalid.
+    // Unplugs the interface at path; its handles become invalid. A pending re-enumeration
+    // of the Velt-USB is cancelled. Nothing happens for an absent path.
     void Unplug(const std::string& path);
-    // Plugs a Velt-USB back in after Unplug, under a new path.
+    // Plugs a Velt-USB back in after Unplug (or after it vanished), under a new path and in
+    // the mode it was in. Nothing happens while it is present.
     void Replug(SimulatedVelt& velt);
-    // Changes the failures of a present interface.
+    // Changes the failures of a present interface. The Velt-USB keeps them across its
+    // re-enumerations.
     void SetFailures(const std::string& path, const FailureInjection& failures);
 
-    // Called after each feature report reaches a device (the Qt test samples the window).
+    // Called after each feature report reaches the Velt-USB (the Qt test samples the window).
     void SetReportHook(std::function<void(const ReportRecord&)> hook);
 
     const std::vector<CallRecord>& calls() const;
@@ -110,8 +131,10 @@ public:
     // Handles currently open; closes of handles that were not open.
     std::size_t openHandleCount() const;
     int invalidCloses() const;
-    // How often the path was opened, by either kind of open.
+    // How often opening the path was tried, by either kind of open, successful or not.
     int openCount(const std::string& path) const;
+    // The present paths in ascending N, without recording a call.
+    std::vector<std::string> presentPaths() const;
 
     // HidPlatform
     std::unique_ptr<HidInterfaceList> ListInterfaces() override;
@@ -126,7 +149,7 @@ public:
     bool SetFeature(HidHandle handle, const std::uint8_t* report, std::size_t length) override;
     void Sleep(std::uint32_t milliseconds) override;
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
