@@ -226,7 +226,9 @@ class VeltImpl final : public SimulatedVelt {
             return;
         }
         reenumerateAt_.reset();
-        // Same identity apart from the product ID.
+        if (behaviour_.bootloaderIdentity) {
+            device_.model = *behaviour_.bootloaderIdentity;
+        }
         device_.model.productId = bootloaderProductId;
         bus_.Plug(device_);
     }

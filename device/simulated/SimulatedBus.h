@@ -53,6 +53,9 @@ struct VeltBehaviour {
     int refuseRecord = 0;
     // Leave the bus for good after accepting this many data reports; 0: never.
     int vanishAfter = 0;
+    // The identity it shows in bootloader mode (its product ID is ignored); unset: the
+    // same as in application mode apart from the product ID.
+    std::optional<DeviceModel> bootloaderIdentity = std::nullopt;
 };
 
 // One feature report as the device saw it.
