@@ -116,8 +116,11 @@ TransferResult SendFlashData(UpdateContext& context) {
             totalRecords;
         window.SetWidth(Control::Pic, static_cast<float>(width));
         window.Refresh(Control::Pic);
-        // Records are flowing: a close request now waits for the end.
-        context.gate.ProcessEvents(window);
+        // Records are flowing: a close request now waits for the end; only an explicit
+        // stop ends the transfer here, between two records.
+        if (!context.gate.ProcessEvents(window)) {
+            return abandon(TransferFailure::Stopped);
+        }
     }
 
     reader.Close();
@@ -155,6 +158,9 @@ std::string DescribeTransferFailure(const TransferResult& result, int featureRep
                    std::to_string(result.wholeRecords) + " records." + partial;
         case TransferFailure::ProbeFailed:
             return "The device did not answer. No firmware was written.";
+        case TransferFailure::Stopped:
+            return "The update was stopped after " + std::to_string(result.recordsSent) + " of " +
+                   std::to_string(result.wholeRecords) + " records." + partial;
         case TransferFailure::RecordRefused:
             return "The device refused record " + std::to_string(result.recordsSent + 1) + " of " +
                    std::to_string(result.wholeRecords) + "." +

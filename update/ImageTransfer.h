@@ -14,6 +14,7 @@ enum class TransferFailure {
     ImageShrank,      // fewer whole records when sending than when counting
     ProbeFailed,      // the device did not answer before the first record
     RecordRefused,    // a data report was not accepted
+    Stopped,          // the user stopped it between two records
 };
 
 struct TransferResult {

@@ -93,6 +93,9 @@ const char* OutcomeName(UpdateOutcome outcome) {
 
 bool UpdateCloseGate::ProcessEvents(WindowSystem& window) {
     window.DoEvents();
+    if (stopRequested_) {
+        return false;
+    }
     if (!closeRequested_) {
         return true;
     }
@@ -162,6 +165,9 @@ UpdateOutcome btnUpgradeFW_Click(UpdateContext& context) {
     }
 
     const TransferResult result = SendFlashData(context);
+    if (result.failure == TransferFailure::Stopped) {
+        return Finish(context, UpdateOutcome::Cancelled);
+    }
     if (!result) {
         return Fail(context,
                     DescribeTransferFailure(result, state.deviceCaps.FeatureReportByteLength),

@@ -25,6 +25,10 @@ class UpdateCloseGate {
     void Begin() { updating_ = true; }
     void End() { updating_ = false; }
     void RequestClose() { closeRequested_ = true; }
+    // Stops the update at the next event-processing step, during the transfer too (after
+    // the record in flight). The window never asks for this; a command line may.
+    void RequestStop() { stopRequested_ = true; }
+    bool stopRequested() const { return stopRequested_; }
     // From the first data report on, a close request is deferred.
     void DataStarted() { dataStarted_ = true; }
 
@@ -35,6 +39,7 @@ class UpdateCloseGate {
   private:
     bool updating_ = false;
     bool closeRequested_ = false;
+    bool stopRequested_ = false;
     bool dataStarted_ = false;
     bool deferralShown_ = false;
 };

@@ -487,5 +487,22 @@ TEST_F(UpdateTest, ReportLengthsFollowTheDeviceAndShortOnesAreRefused) {
     }
 }
 
+TEST_F(UpdateTest, AStopRequestEndsTheTransferBetweenRecords) {
+    Image(400);
+    Start({.productId = bootloaderProductId});
+    // As a front end without the window's close box drives it.
+    UpdateCloseGate gate;
+    UpdateContext context{spy, window, form.state, form.imagePath(), kFullWidth, gate};
+    window.onDoEvents = [&] {
+        if (velt->records().size() == 3) {
+            gate.RequestStop();
+        }
+    };
+    EXPECT_EQ(btnUpgradeFW_Click(context), UpdateOutcome::Cancelled);
+    EXPECT_EQ(velt->records().size(), 3U);
+    EXPECT_EQ(ReportsIn(bootloaderProductId).size(), 3U);
+    ExpectClosedWith(2);
+}
+
 }  // namespace
 }  // namespace velt
