@@ -1,10 +1,10 @@
 #include "HidrawIo.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+#include <cerrno>
 
 namespace velt::hidraw {
 

@@ -8,7 +8,7 @@ namespace velt::hidraw {
 // that tests can stand a fake in for the kernel. Every call returns a non-negative
 // value on success and the negated errno on failure (never -1 with errno).
 class HidrawIo {
-public:
+  public:
     virtual ~HidrawIo() = default;
 
     // open(path, O_RDWR | O_CLOEXEC): the new descriptor, or -errno.
@@ -24,7 +24,7 @@ public:
 
 // The real system calls. EINTR is retried.
 class SystemHidrawIo final : public HidrawIo {
-public:
+  public:
     int Open(const std::string& path) override;
     int LockExclusive(int fd) override;
     int Close(int fd) override;

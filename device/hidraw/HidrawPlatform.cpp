@@ -1,17 +1,17 @@
 #include "HidrawPlatform.h"
 
+#include <fcntl.h>
+#include <linux/hidraw.h>
+#include <linux/input.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <climits>
-#include <fcntl.h>
-#include <linux/hidraw.h>
-#include <linux/input.h>
 #include <span>
 #include <string_view>
 #include <thread>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -126,7 +126,7 @@ std::vector<std::string_view> Lines(std::string_view text) {
 }
 
 class SnapshotList final : public HidInterfaceList {
-public:
+  public:
     explicit SnapshotList(std::vector<std::string> paths) : paths_(std::move(paths)) {}
 
     bool Interface(std::uint32_t memberIndex, std::string& path) override {
@@ -137,7 +137,7 @@ public:
         return true;
     }
 
-private:
+  private:
     std::vector<std::string> paths_;
 };
 
@@ -185,20 +185,20 @@ std::unique_ptr<HidInterfaceList> HidrawPlatform::ListInterfaces() {
 
 OpenError HidrawPlatform::OpenErrorFromErrno(int error) {
     switch (error) {
-    case 0:
-        return OpenError::None;
-    case EACCES:
-    case EPERM:
-        return OpenError::PermissionDenied;
-    case ENOENT:
-    case ENODEV:
-    case ENXIO:
-        return OpenError::NotFound;
-    case EBUSY:
-    case EWOULDBLOCK:  // == EAGAIN on Linux
-        return OpenError::Busy;
-    default:
-        return OpenError::Other;
+        case 0:
+            return OpenError::None;
+        case EACCES:
+        case EPERM:
+            return OpenError::PermissionDenied;
+        case ENOENT:
+        case ENODEV:
+        case ENXIO:
+            return OpenError::NotFound;
+        case EBUSY:
+        case EWOULDBLOCK:  // == EAGAIN on Linux
+            return OpenError::Busy;
+        default:
+            return OpenError::Other;
     }
 }
 
@@ -348,13 +348,11 @@ bool HidrawPlatform::GetCaps(HidHandle handle, HidpCaps& caps) {
     // (EINVAL), although a descriptor may be HID_MAX_DESCRIPTOR_SIZE bytes long; its last
     // byte is then not read (the parser takes a cut item as the end).
     auto descriptor = std::make_unique<hidraw_report_descriptor>();
-    descriptor->size = static_cast<std::uint32_t>(
-        std::min<int>(size, HID_MAX_DESCRIPTOR_SIZE - 1));
+    descriptor->size = static_cast<std::uint32_t>(std::min<int>(size, HID_MAX_DESCRIPTOR_SIZE - 1));
     if (io_->Ioctl(node->first, HIDIOCGRDESC, descriptor.get()) < 0) {
         return false;
     }
-    const std::size_t length =
-        std::min<std::size_t>(descriptor->size, sizeof descriptor->value);
+    const std::size_t length = std::min<std::size_t>(descriptor->size, sizeof descriptor->value);
     const auto summary =
         hidraw::ParseReportDescriptor(std::span<const std::uint8_t>(descriptor->value, length));
 
@@ -385,15 +383,15 @@ bool HidrawPlatform::GetString(HidHandle handle, HidString which, std::uint8_t* 
     }
     const char* attribute = "manufacturer";
     switch (which) {
-    case HidString::Manufacturer:
-        attribute = "manufacturer";
-        break;
-    case HidString::Product:
-        attribute = "product";
-        break;
-    case HidString::SerialNumber:
-        attribute = "serial";
-        break;
+        case HidString::Manufacturer:
+            attribute = "manufacturer";
+            break;
+        case HidString::Product:
+            attribute = "product";
+            break;
+        case HidString::SerialNumber:
+            attribute = "serial";
+            break;
     }
     const auto text = ReadSmallFile(*usbDevice / attribute);
     if (!text) {

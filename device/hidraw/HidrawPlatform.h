@@ -26,7 +26,7 @@ namespace velt {
 // with `device` resolved: the HID device's parent is the USB interface, its grandparent
 // the USB device. It counts only when its uevent says DEVTYPE=usb_device.
 class HidrawPlatform final : public HidPlatform {
-public:
+  public:
     // `sysfsRoot` and `devRoot` stand for /sys and /dev (tests pass fake trees); `io`
     // makes the system calls on device nodes (null: the real ones).
     explicit HidrawPlatform(std::string sysfsRoot = "/sys", std::string devRoot = "/dev",
@@ -61,7 +61,7 @@ public:
     // The OpenError for an errno value of a failed open.
     static OpenError OpenErrorFromErrno(int error);
 
-private:
+  private:
     struct RawInfo {
         std::uint32_t bustype = 0;
         std::uint16_t vendor = 0;

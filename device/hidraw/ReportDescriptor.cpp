@@ -54,7 +54,7 @@ struct LocalUsage {
 
 // Bits summed per report ID for one kind of main item.
 class ReportTotals {
-public:
+  public:
     void add(std::uint32_t reportId, std::uint32_t reportSize, std::uint32_t reportCount) {
         const std::uint64_t bits =
             std::min<std::uint64_t>(std::uint64_t{reportSize} * reportCount, kBitCap);
@@ -71,7 +71,7 @@ public:
         return static_cast<std::uint16_t>(std::min(longest, kMaxByteLength));
     }
 
-private:
+  private:
     std::map<std::uint32_t, std::uint64_t> bits_;
 };
 
@@ -128,68 +128,68 @@ ReportDescriptorSummary ParseReportDescriptor(std::span<const std::uint8_t> desc
 
         if (type == kTypeMain) {
             switch (tag) {
-            case kTagInput:
-                input.add(global.reportId, global.reportSize, global.reportCount);
-                break;
-            case kTagOutput:
-                output.add(global.reportId, global.reportSize, global.reportCount);
-                break;
-            case kTagFeature:
-                feature.add(global.reportId, global.reportSize, global.reportCount);
-                break;
-            case kTagCollection:
-                if (collectionDepth == 0 && !topLevelSeen) {
-                    topLevelSeen = true;
-                    if (firstUsage) {
-                        summary.usagePage = static_cast<std::uint16_t>(
-                            firstUsage->extended ? firstUsage->value >> 16 : global.usagePage);
-                        summary.usage = static_cast<std::uint16_t>(firstUsage->value & 0xFFFF);
+                case kTagInput:
+                    input.add(global.reportId, global.reportSize, global.reportCount);
+                    break;
+                case kTagOutput:
+                    output.add(global.reportId, global.reportSize, global.reportCount);
+                    break;
+                case kTagFeature:
+                    feature.add(global.reportId, global.reportSize, global.reportCount);
+                    break;
+                case kTagCollection:
+                    if (collectionDepth == 0 && !topLevelSeen) {
+                        topLevelSeen = true;
+                        if (firstUsage) {
+                            summary.usagePage = static_cast<std::uint16_t>(
+                                firstUsage->extended ? firstUsage->value >> 16 : global.usagePage);
+                            summary.usage = static_cast<std::uint16_t>(firstUsage->value & 0xFFFF);
+                        }
                     }
-                }
-                // Nesting depth only matters as "top level or not"; it cannot exceed the
-                // number of items, so it needs no other bound.
-                ++collectionDepth;
-                break;
-            case kTagEndCollection:
-                // An unmatched End Collection does not affect any length; it is ignored.
-                if (collectionDepth > 0) {
-                    --collectionDepth;
-                }
-                break;
-            default:
-                break;
+                    // Nesting depth only matters as "top level or not"; it cannot exceed the
+                    // number of items, so it needs no other bound.
+                    ++collectionDepth;
+                    break;
+                case kTagEndCollection:
+                    // An unmatched End Collection does not affect any length; it is ignored.
+                    if (collectionDepth > 0) {
+                        --collectionDepth;
+                    }
+                    break;
+                default:
+                    break;
             }
             firstUsage.reset();  // local state ends with every main item
         } else if (type == kTypeGlobal) {
             switch (tag) {
-            case kTagUsagePage:
-                global.usagePage = data;
-                break;
-            case kTagReportSize:
-                global.reportSize = data;
-                break;
-            case kTagReportId:
-                global.reportId = data;
-                break;
-            case kTagReportCount:
-                global.reportCount = data;
-                break;
-            case kTagPush:
-                if (stackDepth == stack.size()) {
-                    summary.malformed = true;
-                } else {
-                    stack[stackDepth++] = global;
-                }
-                break;
-            case kTagPop:
-                if (stackDepth == 0) {
-                    summary.malformed = true;
-                } else {
-                    global = stack[--stackDepth];
-                }
-                break;
-            default:
-                break;  // logical/physical extents, units: irrelevant to lengths
+                case kTagUsagePage:
+                    global.usagePage = data;
+                    break;
+                case kTagReportSize:
+                    global.reportSize = data;
+                    break;
+                case kTagReportId:
+                    global.reportId = data;
+                    break;
+                case kTagReportCount:
+                    global.reportCount = data;
+                    break;
+                case kTagPush:
+                    if (stackDepth == stack.size()) {
+                        summary.malformed = true;
+                    } else {
+                        stack[stackDepth++] = global;
+                    }
+                    break;
+                case kTagPop:
+                    if (stackDepth == 0) {
+                        summary.malformed = true;
+                    } else {
+                        global = stack[--stackDepth];
+                    }
+                    break;
+                default:
+                    break;  // logical/physical extents, units: irrelevant to lengths
             }
             if (summary.malformed) {
                 break;

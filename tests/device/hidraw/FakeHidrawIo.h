@@ -3,12 +3,12 @@
 // A stand-in for the kernel's hidraw driver: device nodes by path, with the ioctls the
 // backend makes decoded the way the kernel decodes them.
 
+#include <linux/hidraw.h>
+#include <linux/input.h>
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <linux/hidraw.h>
-#include <linux/input.h>
 #include <map>
 #include <memory>
 #include <string>
@@ -36,7 +36,7 @@ struct FakeNode {
 };
 
 class FakeHidrawIo final : public HidrawIo {
-public:
+  public:
     // Adds (or returns) the node at `path`.
     FakeNode& node(const std::string& path) {
         auto& slot = nodes_[path];
@@ -122,8 +122,7 @@ public:
             if (descriptor->size > HID_MAX_DESCRIPTOR_SIZE - 1) {
                 return -EINVAL;
             }
-            const std::size_t count =
-                std::min<std::size_t>(descriptor->size, n.descriptor.size());
+            const std::size_t count = std::min<std::size_t>(descriptor->size, n.descriptor.size());
             std::memcpy(descriptor->value, n.descriptor.data(), count);
             return 0;
         }
@@ -148,7 +147,7 @@ public:
     // platform owns.
     std::shared_ptr<std::vector<int>> closed = std::make_shared<std::vector<int>>();
 
-private:
+  private:
     std::map<std::string, std::shared_ptr<FakeNode>> nodes_;
     std::map<int, std::shared_ptr<FakeNode>> open_;
     int nextFd_ = 100;

@@ -52,7 +52,7 @@ struct UsbDeviceSpec {
 };
 
 class FakeSysfs {
-public:
+  public:
     FakeSysfs() {
         std::string pattern = (fs::temp_directory_path() / "hidraw-test-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) {
@@ -73,15 +73,18 @@ public:
 
     fs::path sys() const { return root_ / "sys"; }
     fs::path dev() const { return root_ / "dev"; }
-    std::string devPath(unsigned n) const { return (dev() / ("hidraw" + std::to_string(n))).string(); }
+    std::string devPath(unsigned n) const {
+        return (dev() / ("hidraw" + std::to_string(n))).string();
+    }
 
     // Adds hidrawN on a USB device; returns the USB device directory.
     fs::path AddUsb(unsigned n, const UsbDeviceSpec& spec = {}) {
         const fs::path usbDevice = sys() / "devices/pci0000:00/0000:00:14.0/usb1" / spec.port;
         WriteFile(usbDevice / "uevent",
                   "MAJOR=189\nMINOR=1\nDEVNAME=bus/usb/001/002\nDEVTYPE=usb_device\n"
-                  "DRIVER=usb\nPRODUCT=" + Hex4(spec.vendorId, false) + "/" +
-                      Hex4(spec.productId, false) + "/110\nTYPE=0/0/0\nBUSNUM=001\nDEVNUM=002\n");
+                  "DRIVER=usb\nPRODUCT=" +
+                      Hex4(spec.vendorId, false) + "/" + Hex4(spec.productId, false) +
+                      "/110\nTYPE=0/0/0\nBUSNUM=001\nDEVNUM=002\n");
         WriteFile(usbDevice / "idVendor", Hex4(spec.vendorId, false) + "\n");
         WriteFile(usbDevice / "idProduct", Hex4(spec.productId, false) + "\n");
         if (spec.bcdDevice) {
@@ -127,23 +130,28 @@ public:
     }
 
     // Removes hidrawN from the class directory, as an unplug does.
-    void Remove(unsigned n) { fs::remove(sys() / "class" / "hidraw" / ("hidraw" + std::to_string(n))); }
+    void Remove(unsigned n) {
+        fs::remove(sys() / "class" / "hidraw" / ("hidraw" + std::to_string(n)));
+    }
 
-private:
-    void AddHidDevice(unsigned n, const fs::path& parent, std::uint16_t bus,
-                      std::uint16_t vendorId, std::uint16_t productId) {
+  private:
+    void AddHidDevice(unsigned n, const fs::path& parent, std::uint16_t bus, std::uint16_t vendorId,
+                      std::uint16_t productId) {
         const std::string hidName = Hex4(bus, true) + ":" + Hex4(vendorId, true) + ":" +
-                                    Hex4(productId, true) + "." + Hex4(static_cast<std::uint16_t>(n + 1), true);
+                                    Hex4(productId, true) + "." +
+                                    Hex4(static_cast<std::uint16_t>(n + 1), true);
         const fs::path hidDevice = parent / hidName;
         WriteFile(hidDevice / "uevent",
                   "DRIVER=hid-generic\nHID_ID=" + Hex4(bus, true) + ":" + Hex8(vendorId) + ":" +
-                      Hex8(productId) + "\nHID_NAME=Velt Instruments Velt-USB\n"
+                      Hex8(productId) +
+                      "\nHID_NAME=Velt Instruments Velt-USB\n"
                       "HID_PHYS=usb-0000:00:14.0-1/input0\nHID_UNIQ=VU-000123\n"
-                      "MODALIAS=hid:b" + Hex4(bus, true) + "g0001v" + Hex8(vendorId) + "p" +
-                      Hex8(productId) + "\n");
+                      "MODALIAS=hid:b" +
+                      Hex4(bus, true) + "g0001v" + Hex8(vendorId) + "p" + Hex8(productId) + "\n");
         const std::string node = "hidraw" + std::to_string(n);
         const fs::path nodeDir = hidDevice / "hidraw" / node;
-        WriteFile(nodeDir / "uevent", "MAJOR=244\nMINOR=" + std::to_string(n) + "\nDEVNAME=" + node + "\n");
+        WriteFile(nodeDir / "uevent",
+                  "MAJOR=244\nMINOR=" + std::to_string(n) + "\nDEVNAME=" + node + "\n");
         WriteFile(nodeDir / "dev", "244:" + std::to_string(n) + "\n");
         fs::create_directory_symlink("../../../" + hidName, nodeDir / "device");
         fs::create_directory_symlink(fs::path("../..") / fs::relative(nodeDir, sys()),

@@ -2,15 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <linux/hidraw.h>
+#include <linux/input.h>
+#include <unistd.h>
 #include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
-#include <linux/hidraw.h>
-#include <linux/input.h>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "FakeHidrawIo.h"
@@ -26,9 +26,9 @@ using hidraw::testing::UsbDeviceSpec;
 
 // A vendor-defined descriptor with a 40-byte feature report and no report IDs.
 const std::vector<std::uint8_t> kVeltDescriptor = {
-    0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x15, 0x00, 0x26, 0xFF, 0x00, 0x75, 0x08,
-    0x95, 0x40, 0x09, 0x01, 0x81, 0x02, 0x95, 0x40, 0x09, 0x01, 0x91, 0x02, 0x95, 0x28,
-    0x09, 0x01, 0xB1, 0x02, 0xC0,
+    0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x15, 0x00, 0x26, 0xFF,
+    0x00, 0x75, 0x08, 0x95, 0x40, 0x09, 0x01, 0x81, 0x02, 0x95, 0x40,
+    0x09, 0x01, 0x91, 0x02, 0x95, 0x28, 0x09, 0x01, 0xB1, 0x02, 0xC0,
 };
 
 std::u16string ReadUtf16(const std::uint8_t* buffer, std::size_t byteLength) {
@@ -45,7 +45,7 @@ std::u16string ReadUtf16(const std::uint8_t* buffer, std::size_t byteLength) {
 }
 
 class HidrawPlatformTest : public ::testing::Test {
-protected:
+  protected:
     HidrawPlatformTest() {
         auto io = std::make_unique<FakeHidrawIo>();
         io_ = io.get();
@@ -100,8 +100,8 @@ TEST_F(HidrawPlatformTest, ListsInAscendingNumericOrder) {
     tree_.AddStrayClassEntry("hidrawX");
     tree_.AddStrayClassEntry("hidraw3a");
     tree_.AddStrayClassEntry("uhid");
-    EXPECT_EQ(List(), (std::vector<std::string>{tree_.devPath(1), tree_.devPath(2),
-                                                tree_.devPath(10)}));
+    EXPECT_EQ(List(),
+              (std::vector<std::string>{tree_.devPath(1), tree_.devPath(2), tree_.devPath(10)}));
 }
 
 TEST_F(HidrawPlatformTest, ListIsASnapshot) {
@@ -179,10 +179,14 @@ TEST_F(HidrawPlatformTest, FlockRefusalFailsTheOpen) {
 TEST_F(HidrawPlatformTest, OpenErrorsAreMapped) {
     FakeNode& node = AddUsb(0);
     const std::pair<int, OpenError> cases[] = {
-        {EACCES, OpenError::PermissionDenied}, {EPERM, OpenError::PermissionDenied},
-        {ENOENT, OpenError::NotFound},         {ENODEV, OpenError::NotFound},
-        {ENXIO, OpenError::NotFound},          {EBUSY, OpenError::Busy},
-        {EWOULDBLOCK, OpenError::Busy},        {EIO, OpenError::Other},
+        {EACCES, OpenError::PermissionDenied},
+        {EPERM, OpenError::PermissionDenied},
+        {ENOENT, OpenError::NotFound},
+        {ENODEV, OpenError::NotFound},
+        {ENXIO, OpenError::NotFound},
+        {EBUSY, OpenError::Busy},
+        {EWOULDBLOCK, OpenError::Busy},
+        {EIO, OpenError::Other},
         {EMFILE, OpenError::Other},
     };
     for (const auto& [error, expected] : cases) {
@@ -240,9 +244,9 @@ TEST_F(HidrawPlatformTest, PeekFailsWithoutAUsableUevent) {
 
     tree_.AddUsb(0);
     const auto uevent = tree_.sys() / "class/hidraw/hidraw0/device/uevent";
-    for (const char* text : {"DRIVER=hid-generic\n", "HID_ID=0003:00001209\n",
-                             "HID_ID=0003:00001209:\n", "HID_ID=0003:00001209:0000XYZ0\n",
-                             "HID_ID=0003:00001209:1000000000\n"}) {
+    for (const char* text :
+         {"DRIVER=hid-generic\n", "HID_ID=0003:00001209\n", "HID_ID=0003:00001209:\n",
+          "HID_ID=0003:00001209:0000XYZ0\n", "HID_ID=0003:00001209:1000000000\n"}) {
         hidraw::testing::WriteFile(uevent, text);
         EXPECT_FALSE(platform_->PeekProductId(tree_.devPath(0), productId)) << text;
     }
@@ -392,7 +396,8 @@ TEST_F(HidrawPlatformTest, CapsOfALongDescriptorStayWithinTheKernelLimit) {
 
 TEST_F(HidrawPlatformTest, CapsOfADeviceWithoutFeatureReport) {
     FakeNode& node = AddUsb(0);
-    node.descriptor = {0x05, 0x01, 0x09, 0x02, 0xA1, 0x01, 0x75, 0x08, 0x95, 0x03, 0x81, 0x02, 0xC0};
+    node.descriptor = {0x05, 0x01, 0x09, 0x02, 0xA1, 0x01, 0x75,
+                       0x08, 0x95, 0x03, 0x81, 0x02, 0xC0};
     const HidHandle handle = platform_->Open(tree_.devPath(0), false);
     HidpCaps caps;
     ASSERT_TRUE(platform_->GetCaps(handle, caps));
@@ -413,7 +418,7 @@ TEST_F(HidrawPlatformTest, ReadsTheIdentityStrings) {
 TEST_F(HidrawPlatformTest, NonAsciiStringsBecomeUtf16) {
     AddUsb(0, {.manufacturer = "M\xC3\xBCller Ger\xC3\xA4te",
                .product = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB1\xD0\xBE\xD1\x80",  // Прибор
-               .serial = "VU-\xF0\x9F\x94\xA7-7"});                           // 🔧
+               .serial = "VU-\xF0\x9F\x94\xA7-7"});                            // 🔧
     const HidHandle handle = platform_->Open(tree_.devPath(0), false);
     EXPECT_EQ(String(handle, HidString::Manufacturer), u"M\u00FCller Ger\u00E4te");
     EXPECT_EQ(String(handle, HidString::Product), u"\u041F\u0440\u0438\u0431\u043E\u0440");
@@ -467,8 +472,8 @@ TEST_F(HidrawPlatformTest, StringQueryFailsOnceTheDeviceIsGone) {
 TEST_F(HidrawPlatformTest, StringQueryOnAHandleNotOurs) {
     AddUsb(0);
     std::array<std::uint8_t, 64> buffer{};
-    EXPECT_FALSE(platform_->GetString(kInvalidHandle, HidString::Product, buffer.data(),
-                                      buffer.size()));
+    EXPECT_FALSE(
+        platform_->GetString(kInvalidHandle, HidString::Product, buffer.data(), buffer.size()));
     EXPECT_FALSE(platform_->GetString(100, HidString::Product, buffer.data(), buffer.size()));
 }
 

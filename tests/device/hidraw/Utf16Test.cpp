@@ -20,21 +20,24 @@ TEST(Utf16, DecodesAsciiAndMultiByteSequences) {
 
 TEST(Utf16, ReplacesIllFormedBytes) {
     const std::u16string r(1, u'\uFFFD');
-    EXPECT_EQ(Utf8ToUtf16("\x80"), r);                       // stray continuation byte
-    EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), r + r);               // overlong '/'
-    EXPECT_EQ(Utf8ToUtf16("\xE0\x80\xAF"), r + r + r);       // overlong
-    EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80"), r + r + r);       // encoded surrogate
+    EXPECT_EQ(Utf8ToUtf16("\x80"), r);                          // stray continuation byte
+    EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), r + r);                  // overlong '/'
+    EXPECT_EQ(Utf8ToUtf16("\xE0\x80\xAF"), r + r + r);          // overlong
+    EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80"), r + r + r);          // encoded surrogate
     EXPECT_EQ(Utf8ToUtf16("\xF4\x90\x80\x80"), r + r + r + r);  // above U+10FFFF
     EXPECT_EQ(Utf8ToUtf16("\xFF"), r);
-    EXPECT_EQ(Utf8ToUtf16("A\xE2\x82"), u"A" + r + r);       // truncated at the end
-    EXPECT_EQ(Utf8ToUtf16("\xE2\x82" "A"), r + r + u"A");    // cut by an ASCII byte
+    EXPECT_EQ(Utf8ToUtf16("A\xE2\x82"), u"A" + r + r);  // truncated at the end
+    EXPECT_EQ(Utf8ToUtf16("\xE2\x82"
+                          "A"),
+              r + r + u"A");  // cut by an ASCII byte
 }
 
 TEST(Utf16, WritesLittleEndianWithTerminator) {
     std::array<std::uint8_t, 8> buffer;
     buffer.fill(0xAA);
     ASSERT_TRUE(WriteUtf16Le(u"A\u20AC", buffer.data(), buffer.size()));
-    EXPECT_EQ(buffer, (std::array<std::uint8_t, 8>{0x41, 0x00, 0xAC, 0x20, 0x00, 0x00, 0xAA, 0xAA}));
+    EXPECT_EQ(buffer,
+              (std::array<std::uint8_t, 8>{0x41, 0x00, 0xAC, 0x20, 0x00, 0x00, 0xAA, 0xAA}));
 }
 
 TEST(Utf16, TruncatesSoTheTerminatorFits) {
