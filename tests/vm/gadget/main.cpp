@@ -1,0 +1,451 @@
+// velt-usb-gadget: plays the Velt-USB (or another HID device) on a USB device controller,
+// so that a real kernel enumerates it over dummy_hcd. See tests/vm/README.md.
+#include <endian.h>
+#include <fcntl.h>
+#include <linux/usb/ch9.h>
+#include <linux/usb/functionfs.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "DeviceLogic.h"
+#include "Gadget.h"
+#include "Sysfs.h"
+
+using namespace velt::vm;
+
+namespace {
+
+volatile sig_atomic_t stopRequested = 0;
+
+void OnSignal(int) {
+    stopRequested = 1;
+}
+
+struct Options {
+    std::string name = "velt";
+    std::string udc;
+    DeviceIdentity identity;
+    int detachMs = 300;
+    int vanishAfter = 0;
+    int returnAfterMs = 0;
+    bool other = false;
+    bool legacy = false;
+    bool verbose = false;
+    std::string stopFile;
+    std::string readyFile;
+};
+
+void Usage() {
+    std::fprintf(stderr,
+                 "usage: velt-usb-gadget [options]\n"
+                 "  --name NAME           configfs gadget and FunctionFS instance (velt)\n"
+                 "  --udc UDC             controller to bind to (first in /sys/class/udc)\n"
+                 "  --vid N --pid N       USB IDs (0x1209, 0x2442; 0xB038 starts in "
+                 "bootloader mode)\n"
+                 "  --bcd N               bcdDevice (0x0102)\n"
+                 "  --manufacturer S --product S --serial S\n"
+                 "  --detach-ms N         time off the bus at the mode switch (300)\n"
+                 "  --vanish-after N      leave the bus after record N\n"
+                 "  --return-after-ms N   ...and come back in bootloader mode N ms later; "
+                 "whatever it is sent then counts as late\n"
+                 "  --other               a HID device that is not a Velt-USB: report "
+                 "whatever it is sent\n"
+                 "  --legacy              the instance belongs to g_ffs: no configfs, no "
+                 "mode switch\n"
+                 "  --stop-file PATH      stop when PATH exists (also on SIGTERM/SIGINT)\n"
+                 "  --ready-file PATH     created once the device is on the bus\n"
+                 "  --verbose\n");
+}
+
+bool ParseNumber(const char* text, long max, long& value) {
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtol(text, &end, 0);
+    return errno == 0 && end != text && *end == '\0' && value >= 0 && value <= max;
+}
+
+bool ParseOptions(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto next = [&](const char*& out) {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "velt-usb-gadget: %s needs a value\n", arg.c_str());
+                return false;
+            }
+            out = argv[++i];
+            return true;
+        };
+        auto number = [&](long max, long& out) {
+            const char* text = nullptr;
+            if (!next(text)) {
+                return false;
+            }
+            if (!ParseNumber(text, max, out)) {
+                std::fprintf(stderr, "velt-usb-gadget: bad value for %s: %s\n", arg.c_str(), text);
+                return false;
+            }
+            return true;
+        };
+        const char* text = nullptr;
+        long value = 0;
+        if (arg == "--name") {
+            if (!next(text))
+                return false;
+            options.name = text;
+        } else if (arg == "--udc") {
+            if (!next(text))
+                return false;
+            options.udc = text;
+        } else if (arg == "--vid") {
+            if (!number(0xffff, value))
+                return false;
+            options.identity.vendorId = static_cast<std::uint16_t>(value);
+        } else if (arg == "--pid") {
+            if (!number(0xffff, value))
+                return false;
+            options.identity.productId = static_cast<std::uint16_t>(value);
+        } else if (arg == "--bcd") {
+            if (!number(0xffff, value))
+                return false;
+            options.identity.bcdDevice = static_cast<std::uint16_t>(value);
+        } else if (arg == "--manufacturer") {
+            if (!next(text))
+                return false;
+            options.identity.manufacturer = text;
+        } else if (arg == "--product") {
+            if (!next(text))
+                return false;
+            options.identity.product = text;
+        } else if (arg == "--serial") {
+            if (!next(text))
+                return false;
+            options.identity.serial = text;
+        } else if (arg == "--detach-ms") {
+            if (!number(600000, value))
+                return false;
+            options.detachMs = static_cast<int>(value);
+        } else if (arg == "--vanish-after") {
+            if (!number(1000000, value))
+                return false;
+            options.vanishAfter = static_cast<int>(value);
+        } else if (arg == "--return-after-ms") {
+            if (!number(600000, value))
+                return false;
+            options.returnAfterMs = static_cast<int>(value);
+        } else if (arg == "--other") {
+            options.other = true;
+        } else if (arg == "--legacy") {
+            options.legacy = true;
+        } else if (arg == "--verbose") {
+            options.verbose = true;
+        } else if (arg == "--stop-file") {
+            if (!next(text))
+                return false;
+            options.stopFile = text;
+        } else if (arg == "--ready-file") {
+            if (!next(text))
+                return false;
+            options.readyFile = text;
+        } else if (arg == "--help" || arg == "-h") {
+            Usage();
+            std::exit(0);
+        } else {
+            std::fprintf(stderr, "velt-usb-gadget: unknown option %s\n", arg.c_str());
+            Usage();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool FileExists(const std::string& path) {
+    struct stat info;
+    return !path.empty() && ::stat(path.c_str(), &info) == 0;
+}
+
+class Device {
+  public:
+    Device(const Options& options)
+        : options_(options),
+          logic_(options.other                                  ? DeviceMode::Other
+                 : options.identity.productId == kBootloaderPid ? DeviceMode::Bootloader
+                                                                : DeviceMode::Application,
+                 options.vanishAfter) {}
+
+    static constexpr std::uint16_t kBootloaderPid = 0xB038;
+
+    bool Start() {
+        std::string error;
+        if (!options_.legacy) {
+            if (options_.udc.empty()) {
+                const auto udc = FirstUdc();
+                if (!udc) {
+                    return Fail("no USB device controller in /sys/class/udc");
+                }
+                options_.udc = *udc;
+            }
+            if (!gadget_.Create(options_.name, options_.identity, error)) {
+                return Fail(error);
+            }
+        }
+        if (!function_.Open(options_.name, "/dev/ffs-" + options_.name, VeltReportDescriptor(),
+                            error)) {
+            return Fail(error);
+        }
+        if (!options_.legacy) {
+            if (!gadget_.LinkFunction(error) || !gadget_.Bind(options_.udc, error)) {
+                return Fail(error);
+            }
+        }
+        Log("on the bus as %04x:%04x", options_.identity.vendorId, options_.identity.productId);
+        if (!options_.readyFile.empty()) {
+            TouchFile(options_.readyFile);
+        }
+        return true;
+    }
+
+    // Serves ep0 until asked to stop.
+    void Run() {
+        while (!stopRequested && !FileExists(options_.stopFile)) {
+            pollfd descriptor{function_.ep0(), POLLIN, 0};
+            const int ready = ::poll(&descriptor, 1, 50);
+            if (ready < 0 && errno != EINTR) {
+                Log("poll ep0: %s", std::strerror(errno));
+                break;
+            }
+            if (ready <= 0) {
+                continue;
+            }
+            usb_functionfs_event events[4];
+            const ssize_t got = ::read(function_.ep0(), events, sizeof events);
+            if (got < 0) {
+                if (errno != EINTR && errno != EAGAIN) {
+                    // EBADFD while the function is not active: wait for it to return.
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                }
+                continue;
+            }
+            const std::size_t count = static_cast<std::size_t>(got) / sizeof events[0];
+            for (std::size_t i = 0; i < count; ++i) {
+                Handle(events[i]);
+            }
+        }
+    }
+
+    void Stop() {
+        std::printf("%s\n", logic_.Summary().c_str());
+        std::printf("%s\n", logic_.Detail().c_str());
+        for (const std::string& line : logic_.log()) {
+            std::printf("gadget-log: %s\n", line.c_str());
+        }
+        std::fflush(stdout);
+        std::string error;
+        if (!options_.legacy) {
+            gadget_.Unbind(error);
+        }
+        function_.Close();
+        if (!options_.legacy) {
+            gadget_.Destroy();
+        }
+    }
+
+  private:
+    bool Fail(const std::string& message) {
+        std::fprintf(stderr, "velt-usb-gadget: %s\n", message.c_str());
+        return false;
+    }
+
+    void Log(const char* format, ...) __attribute__((format(printf, 2, 3))) {
+        if (!options_.verbose) {
+            return;
+        }
+        std::fprintf(stderr, "velt-usb-gadget[%s]: ", options_.name.c_str());
+        va_list args;
+        va_start(args, format);
+        std::vfprintf(stderr, format, args);
+        va_end(args);
+        std::fputc('\n', stderr);
+    }
+
+    static void TouchFile(const std::string& path) {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+
+    void Handle(const usb_functionfs_event& event) {
+        switch (event.type) {
+            case FUNCTIONFS_SETUP:
+                Setup(event.u.setup);
+                break;
+            case FUNCTIONFS_ENABLE:
+                Log("enabled");
+                break;
+            case FUNCTIONFS_DISABLE:
+                Log("disabled");
+                break;
+            case FUNCTIONFS_BIND:
+                Log("bound");
+                break;
+            case FUNCTIONFS_UNBIND:
+                Log("unbound");
+                break;
+            default:
+                break;
+        }
+    }
+
+    // Data stage towards the host.
+    void Reply(const void* data, std::size_t length) {
+        if (::write(function_.ep0(), data, length) < 0) {
+            Log("ep0 reply: %s", std::strerror(errno));
+        }
+    }
+
+    // A stall is the data stage in the wrong direction.
+    void Stall(const usb_ctrlrequest& request) {
+        if (request.bRequestType & USB_DIR_IN) {
+            [[maybe_unused]] ssize_t ignored = ::read(function_.ep0(), nullptr, 0);
+        } else {
+            [[maybe_unused]] ssize_t ignored = ::write(function_.ep0(), nullptr, 0);
+        }
+    }
+
+    void Setup(const usb_ctrlrequest& request) {
+        const unsigned value = le16toh(request.wValue);
+        const unsigned length = le16toh(request.wLength);
+        const unsigned kind = (request.bRequestType << 8) | request.bRequest;
+        constexpr unsigned kInStandardInterface =
+            USB_DIR_IN | USB_TYPE_STANDARD | USB_RECIP_INTERFACE;
+        constexpr unsigned kInClassInterface = USB_DIR_IN | USB_TYPE_CLASS | USB_RECIP_INTERFACE;
+        constexpr unsigned kOutClassInterface = USB_DIR_OUT | USB_TYPE_CLASS | USB_RECIP_INTERFACE;
+        constexpr unsigned kGetReport = 0x01, kGetIdle = 0x02, kGetProtocol = 0x03;
+        constexpr unsigned kSetReport = 0x09, kSetIdle = 0x0a, kSetProtocol = 0x0b;
+
+        Log("setup %02x %02x value=%04x length=%u", request.bRequestType, request.bRequest, value,
+            length);
+        if (kind == ((kInStandardInterface << 8) | USB_REQ_GET_DESCRIPTOR) &&
+            (value >> 8) == 0x22) {
+            const auto& descriptor = function_.reportDescriptor();
+            Reply(descriptor.data(), std::min<std::size_t>(length, descriptor.size()));
+        } else if (kind == ((kInClassInterface << 8) | kGetReport)) {
+            std::vector<std::uint8_t> zeros(std::min<std::size_t>(length, kPayloadLength), 0);
+            Reply(zeros.data(), zeros.size());
+        } else if (kind == ((kInClassInterface << 8) | kGetIdle) ||
+                   kind == ((kInClassInterface << 8) | kGetProtocol)) {
+            const std::uint8_t byte = kind == ((kInClassInterface << 8) | kGetProtocol) ? 1 : 0;
+            Reply(&byte, std::min<std::size_t>(length, 1));
+        } else if (kind == ((kOutClassInterface << 8) | kSetIdle) ||
+                   kind == ((kOutClassInterface << 8) | kSetProtocol)) {
+            [[maybe_unused]] ssize_t ignored = ::read(function_.ep0(), nullptr, 0);
+        } else if (kind == ((kOutClassInterface << 8) | kSetReport)) {
+            SetReport(static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value),
+                      length);
+        } else {
+            Stall(request);
+        }
+    }
+
+    void SetReport(std::uint8_t type, std::uint8_t reportId, unsigned length) {
+        std::vector<std::uint8_t> data(length);
+        // Reading the data stage is what acknowledges the request to the host.
+        const ssize_t got = ::read(function_.ep0(), data.data(), data.size());
+        if (got < 0) {
+            Log("SET_REPORT data: %s", std::strerror(errno));
+            return;
+        }
+        data.resize(static_cast<std::size_t>(got));
+        const DeviceAction action = logic_.OnSetReport(type, reportId, data);
+        if (options_.other) {
+            // Said at once too, so that a hang later cannot hide it.
+            std::fprintf(stderr,
+                         "velt-usb-gadget[%s]: received a report: type=%u id=%u length=%zu\n",
+                         options_.name.c_str(), type, reportId, data.size());
+        }
+        std::string error;
+        switch (action) {
+            case DeviceAction::None:
+                break;
+            case DeviceAction::SwitchToBootloader:
+                SwitchToBootloader();
+                break;
+            case DeviceAction::Vanish:
+                Log("leaving the bus after record %d", logic_.records());
+                if (options_.legacy || !gadget_.Unbind(error)) {
+                    std::fprintf(stderr, "velt-usb-gadget: could not leave the bus: %s\n",
+                                 options_.legacy ? "legacy gadget" : error.c_str());
+                    break;
+                }
+                if (options_.returnAfterMs > 0) {
+                    // Back as a fresh bootloader-mode device that a careful host leaves alone.
+                    std::this_thread::sleep_for(std::chrono::milliseconds(options_.returnAfterMs));
+                    if (!gadget_.SetProductId(kBootloaderPid, error) ||
+                        !gadget_.Bind(options_.udc, error)) {
+                        std::fprintf(stderr, "velt-usb-gadget: coming back: %s\n", error.c_str());
+                    }
+                }
+                break;
+        }
+    }
+
+    void SwitchToBootloader() {
+        if (options_.legacy) {
+            std::fprintf(stderr, "velt-usb-gadget: a legacy gadget cannot switch modes\n");
+            return;
+        }
+        std::string error;
+        Log("mode switch: leaving the bus for %d ms", options_.detachMs);
+        if (!gadget_.Unbind(error)) {
+            std::fprintf(stderr, "velt-usb-gadget: unbind: %s\n", error.c_str());
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(options_.detachMs));
+        if (!gadget_.SetProductId(kBootloaderPid, error) || !gadget_.Bind(options_.udc, error)) {
+            std::fprintf(stderr, "velt-usb-gadget: back as bootloader: %s\n", error.c_str());
+            return;
+        }
+        logic_.EnteredBootloader();
+        Log("back on the bus as %04x:%04x", options_.identity.vendorId, kBootloaderPid);
+    }
+
+    Options options_;
+    DeviceLogic logic_;
+    ConfigfsGadget gadget_;
+    FfsHidFunction function_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!ParseOptions(argc, argv, options)) {
+        return 2;
+    }
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+
+    Device device(options);
+    if (!device.Start()) {
+        device.Stop();
+        return 1;
+    }
+    device.Run();
+    device.Stop();
+    return 0;
+}

@@ -1,0 +1,12 @@
+# An application-mode Velt-USB takes the whole image: one mode switch, a real
+# re-enumeration as 0xB038, 200 records, and the device holds what the file holds.
+. /lib/vm-lib.sh
+
+start_gadget velt --pid 0x2442
+wait_hidraw 1209 2442 || fail "the Velt-USB did not show up as a hidraw node"
+run_tool flash "$IMAGE"
+stop_gadget velt
+expect_status 0
+expect_gadget velt gadget: "mode-switches=1 records=200 bytes=8000 sha256=$(image_sha256)"
+expect_gadget velt gadget-detail: "bad=0 other=0 late=0"
+pass

@@ -1,0 +1,153 @@
+# Helpers for the guest cases; sourced by each case script.
+CASE_NAME=$(basename "$0" .sh)
+IMAGE=/data/image-8000.bin
+# The real flasher once it is built; until then the smoke program, which takes the same
+# "list" and "flash IMAGE" commands.
+if [ -x /usr/bin/velt-usb-flash ]; then
+    FLASH=velt-usb-flash
+else
+    FLASH=velt-vm-smoke
+fi
+GADGETS=
+
+log() { echo "$*"; }
+
+stop_all_gadgets() {
+    for name in $GADGETS; do
+        stop_gadget "$name" >/dev/null 2>&1
+    done
+}
+
+pass() {
+    stop_all_gadgets
+    echo "CASE $CASE_NAME PASS $*"
+    exit 0
+}
+
+fail() {
+    echo "--- failure: $*"
+    for name in $GADGETS; do
+        echo "--- gadget $name stderr"
+        cat "/tmp/gadget-$name.err" 2>/dev/null
+    done
+    stop_all_gadgets
+    echo "--- dmesg"
+    dmesg | tail -n 25
+    echo "CASE $CASE_NAME FAIL $*"
+    exit 1
+}
+
+skip() {
+    stop_all_gadgets
+    echo "CASE $CASE_NAME SKIP $*"
+    exit 0
+}
+
+# start_gadget NAME ARGS...: starts velt-usb-gadget and waits until it is on the bus.
+start_gadget() {
+    name=$1
+    shift
+    rm -f "/tmp/ready-$name" "/tmp/stop-$name" "/tmp/gadget-$name.out" "/tmp/gadget-$name.err"
+    extra=
+    [ "${VELT_VM_VERBOSE:-0}" != 0 ] && extra=--verbose
+    velt-usb-gadget --name "$name" --stop-file "/tmp/stop-$name" \
+        --ready-file "/tmp/ready-$name" $extra "$@" \
+        >"/tmp/gadget-$name.out" 2>"/tmp/gadget-$name.err" &
+    eval "GADGET_PID_$name=$!"
+    GADGETS="$GADGETS $name"
+    i=0
+    while [ ! -e "/tmp/ready-$name" ]; do
+        if ! kill -0 "$(eval echo \$GADGET_PID_$name)" 2>/dev/null; then
+            fail "gadget $name did not start: $(cat /tmp/gadget-$name.err)"
+        fi
+        i=$((i + 1))
+        [ $i -gt 100 ] && fail "gadget $name not ready after 10 s"
+        sleep 0.1
+    done
+}
+
+# stop_gadget NAME: stops it; its summary lines stay in /tmp/gadget-NAME.out.
+stop_gadget() {
+    name=$1
+    pid=$(eval echo "\$GADGET_PID_$name")
+    [ -n "$pid" ] || return 0
+    touch "/tmp/stop-$name"
+    i=0
+    while [ -d "/proc/$pid" ] && ! grep -q '^State:.*Z' "/proc/$pid/status" 2>/dev/null; do
+        i=$((i + 1))
+        if [ $i -gt 100 ]; then
+            kill -9 "$pid" 2>/dev/null
+            break
+        fi
+        sleep 0.1
+    done
+    wait "$pid" 2>/dev/null
+    eval "GADGET_PID_$name="
+    GADGETS=$(echo "$GADGETS" | sed "s/ $name\$//; s/ $name / /")
+    cat "/tmp/gadget-$name.out"
+}
+
+# hidraw_of VID PID: the hidrawN whose HID device has these IDs (4 hex digits each).
+hidraw_of() {
+    want="HID_ID=0003:0000$(echo "$1" | tr a-f A-F):0000$(echo "$2" | tr a-f A-F)"
+    for dir in /sys/class/hidraw/hidraw*; do
+        [ -e "$dir/device/uevent" ] || continue
+        if grep -qx "$want" "$dir/device/uevent"; then
+            basename "$dir"
+            return 0
+        fi
+    done
+    return 1
+}
+
+# wait_hidraw VID PID: waits up to 10 s for the node, prints hidrawN.
+wait_hidraw() {
+    i=0
+    while ! hidraw_of "$1" "$2" >/dev/null; do
+        i=$((i + 1))
+        [ $i -gt 100 ] && return 1
+        sleep 0.1
+    done
+    # The node in /dev comes a moment after the sysfs entry.
+    node=$(hidraw_of "$1" "$2")
+    i=0
+    while [ ! -c "/dev/$node" ] && [ $i -lt 50 ]; do
+        i=$((i + 1))
+        sleep 0.1
+    done
+}
+
+# run_tool [--as UID] ARGS...: runs the flasher with a time limit; sets TOOL_STATUS and
+# leaves the output in /tmp/tool.out.
+run_tool() {
+    prefix=
+    if [ "$1" = --as ]; then
+        prefix="setpriv --reuid=$2 --regid=$2 --clear-groups"
+        shift 2
+    fi
+    log "\$ $prefix $FLASH $*"
+    timeout "${TOOL_TIMEOUT:-40}" $prefix $FLASH "$@" >/tmp/tool.out 2>&1
+    TOOL_STATUS=$?
+    sed 's/^/  tool| /' /tmp/tool.out
+    log "exit status $TOOL_STATUS"
+    if [ $TOOL_STATUS -eq 124 ] || [ $TOOL_STATUS -eq 143 ]; then
+        fail "$FLASH did not finish within ${TOOL_TIMEOUT:-40} s"
+    fi
+}
+
+expect_status() {
+    [ "$TOOL_STATUS" -eq "$1" ] || fail "$FLASH exited with $TOOL_STATUS, expected $1"
+}
+
+# expect_output TEXT: the tool's output holds TEXT (fixed string).
+expect_output() {
+    grep -qF -- "$1" /tmp/tool.out || fail "the output lacks \"$1\""
+}
+
+# expect_gadget NAME PREFIX TEXT: the gadget's line starting with PREFIX is TEXT.
+expect_gadget() {
+    line=$(grep "^$2" "/tmp/gadget-$1.out")
+    [ "$line" = "$2 $3" ] || fail "gadget $1 said \"$line\", expected \"$2 $3\""
+}
+
+image_sha256() { sha256sum "$IMAGE" | cut -d' ' -f1; }
