@@ -6,6 +6,7 @@
 #include "Clock.h"
 #include "FakeWindow.h"
 #include "FrmMain.h"
+#include "ImageTransfer.h"
 #include "PlatformSpy.h"
 #include "SimulatedBus.h"
 #include "TempDir.h"
@@ -502,6 +503,16 @@ TEST_F(UpdateTest, AStopRequestEndsTheTransferBetweenRecords) {
     EXPECT_EQ(velt->records().size(), 3U);
     EXPECT_EQ(ReportsIn(bootloaderProductId).size(), 3U);
     ExpectClosedWith(2);
+}
+
+TEST_F(UpdateTest, TransferWithoutADeviceSucceedsAndTouchesNothing) {
+    UpdateCloseGate gate;
+    UpdateContext context{spy, window, form.state, form.imagePath(), kFullWidth, gate};
+    const auto logBefore = window.log.size();
+    EXPECT_TRUE(SendFlashData(context).succeeded);
+    EXPECT_EQ(window.log.size(), logBefore);
+    EXPECT_TRUE(bus.calls().empty());
+    EXPECT_FALSE(std::filesystem::exists(ImagePath()));
 }
 
 }  // namespace
