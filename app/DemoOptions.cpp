@@ -1,0 +1,134 @@
+#include "DemoOptions.h"
+
+#include <charconv>
+#include <cstdint>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+namespace velt {
+
+namespace {
+
+// Accepts "B038", "b038" and "0xB038".
+std::uint16_t ParseHex16(const std::string& option, const std::string& text) {
+    std::string_view digits = text;
+    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+        digits.remove_prefix(2);
+    }
+    unsigned value = 0;
+    const auto [end, error] =
+        std::from_chars(digits.data(), digits.data() + digits.size(), value, 16);
+    if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() ||
+        value > 0xFFFF) {
+        throw CLI::ValidationError(option, "not a 16-bit hexadecimal number: " + text);
+    }
+    return static_cast<std::uint16_t>(value);
+}
+
+}  // namespace
+
+std::optional<int> ParseDemoOptions(int argc, const char* const* argv, DemoOptions& options,
+                                    std::ostream& out, std::ostream& err) {
+    CLI::App app{"The Velt-USB firmware update window on a simulated device."};
+    app.name("velt-usb-firmware-demo");
+
+    std::string productId, vendorId, version;
+    std::string manufacturer, product, serial;
+    bool noSerial = false;
+    int featureLength = options.model.featureReportLength;
+
+    app.add_option("--folder", options.folder,
+                   "Application folder holding Velt-USB.bin (default: demo-image beside the "
+                   "program)");
+    app.add_flag("--no-device", options.noDevice, "Plug in no Velt-USB");
+    app.add_option("--product-id", productId, "Product ID, hexadecimal");
+    app.add_option("--vendor-id", vendorId, "Vendor ID, hexadecimal");
+    app.add_option("--version", version, "Device version, hexadecimal");
+    auto* manufacturerOption = app.add_option("--manufacturer", manufacturer, "Manufacturer");
+    auto* productOption = app.add_option("--product", product, "Product name");
+    auto* serialOption = app.add_option("--serial", serial, "Serial number");
+    app.add_flag("--no-serial", noSerial, "The device has no serial number")
+        ->excludes(serialOption);
+    app.add_option("--feature-length", featureLength,
+                   "Feature report length including the report ID; 0: none")
+        ->check(CLI::Range(0, 0xFFFF));
+    app.add_option("--other-devices", options.otherDevices,
+                   "Plain HID devices plugged in before the Velt-USB")
+        ->check(CLI::Range(0, 64));
+    app.add_option("--screenshot", options.screenshot,
+                   "Save the window's image once it has started, then exit");
+    app.add_option("--detach-ms", options.behaviour.detachMs,
+                   "Time until the device leaves the bus after the mode switch");
+    app.add_option("--reenumerate-ms", options.behaviour.reenumerateMs,
+                   "Time until it is back in bootloader mode");
+    app.add_flag("--ignore-switch", options.behaviour.ignoreSwitch,
+                 "The device ignores the mode switch");
+    app.add_option("--refuse-record", options.behaviour.refuseRecord,
+                   "Refuse this data record (1-based)")
+        ->check(CLI::NonNegativeNumber);
+    app.add_option("--vanish-after", options.behaviour.vanishAfter,
+                   "Leave the bus after accepting this many records")
+        ->check(CLI::NonNegativeNumber);
+    app.add_flag("--auto-update", options.autoUpdate, "Press the button once the window is shown");
+    app.add_option("--screenshot-dir", options.screenshotDir,
+                   "Save transfer.png half-way through an update and end.png at the end");
+
+    try {
+        app.parse(argc, argv);
+        if (!productId.empty()) {
+            options.model.productId = ParseHex16("--product-id", productId);
+        }
+        if (!vendorId.empty()) {
+            options.model.vendorId = ParseHex16("--vendor-id", vendorId);
+        }
+        if (!version.empty()) {
+            options.model.version = ParseHex16("--version", version);
+        }
+    } catch (const CLI::ParseError& error) {
+        return app.exit(error, out, err);
+    }
+    if (manufacturerOption->count() > 0) {
+        options.model.manufacturer = manufacturer;
+    }
+    if (productOption->count() > 0) {
+        options.model.product = product;
+    }
+    if (serialOption->count() > 0) {
+        options.model.serial = serial;
+    }
+    if (noSerial) {
+        options.model.serial.reset();
+    }
+    options.model.featureReportLength = static_cast<std::uint16_t>(featureLength);
+    return std::nullopt;
+}
+
+sim::SimulatedVelt* PopulateBus(sim::SimulatedBus& bus, const DemoOptions& options) {
+    for (int i = 0; i < options.otherDevices; ++i) {
+        sim::DeviceModel keyboard;
+        keyboard.vendorId = 0x04F3;
+        keyboard.productId = static_cast<std::uint16_t>(0x0100 + i);
+        keyboard.version = 0x0110;
+        keyboard.manufacturer = "Generic";
+        keyboard.product = "USB Keyboard";
+        keyboard.serial.reset();
+        keyboard.featureReportLength = 0;
+        bus.AddDevice(keyboard);
+    }
+    if (options.noDevice) {
+        return nullptr;
+    }
+    return &bus.AddVelt(options.model, options.behaviour);
+}
+
+std::string DemoResultLine(const sim::SimulatedVelt* velt, UpdateOutcome outcome) {
+    // With no device nothing was sent: the digest is that of no bytes at all.
+    const std::string summary =
+        velt != nullptr ? velt->Summary()
+                        : "mode-switches=0 records=0 bytes=0 "
+                          "sha256=e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
+    return "simulated device: " + summary + " result=" + OutcomeName(outcome);
+}
+
+}  // namespace velt
