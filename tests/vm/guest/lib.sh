@@ -9,13 +9,20 @@ else
     FLASH=velt-vm-smoke
 fi
 GADGETS=
+CLEANUP=:
 
 log() { echo "$*"; }
+
+# at_end COMMAND: runs COMMAND when the case ends, whatever the verdict, after the
+# gadgets are stopped (later additions first).
+at_end() { CLEANUP="$1; $CLEANUP"; }
 
 stop_all_gadgets() {
     for name in $GADGETS; do
         stop_gadget "$name" >/dev/null 2>&1
     done
+    eval "$CLEANUP" >/dev/null 2>&1
+    CLEANUP=:
 }
 
 pass() {
@@ -117,16 +124,23 @@ wait_hidraw() {
     done
 }
 
-# run_tool [--as UID] ARGS...: runs the flasher with a time limit; sets TOOL_STATUS and
+# run_tool [--as USER] ARGS...: runs the flasher with a time limit; sets TOOL_STATUS and
 # leaves the output in /tmp/tool.out.
 run_tool() {
-    prefix=
+    user=
     if [ "$1" = --as ]; then
-        prefix="setpriv --reuid=$2 --regid=$2 --clear-groups"
+        user=$2
         shift 2
     fi
-    log "\$ $prefix $FLASH $*"
-    timeout "${TOOL_TIMEOUT:-40}" $prefix $FLASH "$@" >/tmp/tool.out 2>&1
+    if [ -n "$user" ]; then
+        # busybox su: root needs no password; the arguments here hold no spaces.
+        log "\$ su $user: $FLASH $*"
+        timeout "${TOOL_TIMEOUT:-40}" su -s /bin/sh -c "exec /usr/bin/$FLASH $*" "$user" \
+            >/tmp/tool.out 2>&1
+    else
+        log "\$ $FLASH $*"
+        timeout "${TOOL_TIMEOUT:-40}" $FLASH "$@" >/tmp/tool.out 2>&1
+    fi
     TOOL_STATUS=$?
     sed 's/^/  tool| /' /tmp/tool.out
     log "exit status $TOOL_STATUS"

@@ -24,7 +24,10 @@ expect_output "$SERIAL"
 expect_output " 1.10"
 expect_gadget velt gadget: "mode-switches=0 records=0 bytes=0 sha256=e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"
 
-for m in u_ether usb_f_rndis; do
+# g_ffs binds to the first free controller and, while loaded, allows no other FunctionFS
+# instance: it must go whatever happens.
+at_end "rmmod g_ffs; rmmod usb_f_ecm; rmmod usb_f_rndis; rmmod u_ether"
+for m in u_ether usb_f_rndis usb_f_ecm; do
     insmod "/lib/modules/$m.ko" || fail "insmod $m"
 done
 insmod /lib/modules/g_ffs.ko functions=legacy idVendor=0x1209 idProduct=0x2442 \
@@ -37,7 +40,6 @@ log "legacy usb device: $usb bcdDevice=$(cat "$usb/bcdDevice") manufacturer=$(ca
 [ "$(cat "$usb/bcdDevice")" = 010a ] || fail "sysfs bcdDevice is $(cat "$usb/bcdDevice")"
 run_tool list
 stop_gadget legacy
-rmmod g_ffs usb_f_rndis u_ether
 expect_status 0
 expect_output "$MANUFACTURER"
 expect_output "$PRODUCT"
