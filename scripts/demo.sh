@@ -24,6 +24,13 @@ if ! command -v xvfb-run >/dev/null; then
     exit 1
 fi
 
+# Qt wants a private runtime folder; a bare Xvfb session has none.
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+    XDG_RUNTIME_DIR=$(mktemp -d)
+    export XDG_RUNTIME_DIR
+    trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
+fi
+
 expected=$(cut -d' ' -f1 "$digest_file")
 mkdir -p "$shots"
 rm -f "$shots"/window.png "$shots"/transfer.png "$shots"/end.png
