@@ -36,6 +36,10 @@ bool DeviceLogic::IsModeSwitch(std::uint8_t type, std::uint8_t reportId,
 
 void DeviceLogic::Note(const char* what, std::uint8_t type, std::uint8_t reportId,
                        std::size_t length) {
+    // The counters tell how many; a few lines are enough to tell what.
+    if (log_.size() >= kLogLimit) {
+        return;
+    }
     char line[160];
     std::snprintf(line, sizeof line, "%s: type=%u id=%u length=%zu", what, type, reportId, length);
     log_.emplace_back(line);

@@ -48,6 +48,7 @@ class DeviceLogic {
     int otherReports() const { return otherReports_; }
     // Reports that arrived after the device decided to leave the bus.
     int lateReports() const { return lateReports_; }
+    // The first few unexpected reports, one line each.
     const std::vector<std::string>& log() const { return log_; }
 
     // "gadget: mode-switches=<n> records=<n> bytes=<n> sha256=<hex>"
@@ -59,6 +60,8 @@ class DeviceLogic {
     static bool IsModeSwitch(std::uint8_t type, std::uint8_t reportId,
                              const std::vector<std::uint8_t>& data);
     void Note(const char* what, std::uint8_t type, std::uint8_t reportId, std::size_t length);
+
+    static constexpr std::size_t kLogLimit = 10;
 
     DeviceMode mode_;
     int vanishAfter_;
