@@ -1,0 +1,45 @@
+#pragma once
+
+#include <istream>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "Clock.h"
+#include "HidPlatform.h"
+#include "Interrupts.h"
+
+namespace velt::cli {
+
+// The program's exit statuses.
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitUpdateFailed = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitNoDevice = 3;
+inline constexpr int kExitTimedOut = 4;
+inline constexpr int kExitInterrupted = 130;
+
+struct CliStreams {
+    std::istream& in;
+    std::ostream& out;
+    std::ostream& err;
+};
+
+// What the program runs on, passed in so that tests run it on a virtual clock against a
+// simulated bus of their own.
+struct CliEnvironment {
+    Clock& clock;
+    // The devices when --simulate is not given.
+    HidPlatform& platform;
+    Interrupts& interrupts;
+    // Standard input and output are terminals: asking is possible.
+    bool terminalIn = false;
+    // Standard output is a terminal: progress is redrawn in place.
+    bool terminalOut = false;
+};
+
+// Runs the command line `args` (without the program name); returns the exit status.
+int RunCli(const std::vector<std::string>& args, const CliStreams& streams,
+           CliEnvironment& environment);
+
+}  // namespace velt::cli

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <csignal>
+
+namespace velt::cli {
+
+// Counts the user's Ctrl-C presses. The signal handler only bumps a sig_atomic_t; the
+// update loop reads the count between steps. Tests press Ctrl-C by calling Interrupt().
+class Interrupts {
+  public:
+    Interrupts() = default;
+    // Also counts the signals the handler has counted since now.
+    explicit Interrupts(const volatile std::sig_atomic_t* signalCount);
+
+    void Interrupt() { ++pressed_; }
+    int Count() const;
+
+  private:
+    const volatile std::sig_atomic_t* signalCount_ = nullptr;
+    std::sig_atomic_t baseline_ = 0;
+    int pressed_ = 0;
+};
+
+// Installs the SIGINT handler (without SA_RESTART, so a blocked prompt read returns) and
+// returns its counter. From the third press on the default action is back, so a hung
+// call can still be killed.
+const volatile std::sig_atomic_t* InstallInterruptHandler();
+
+}  // namespace velt::cli

@@ -1,0 +1,21 @@
+// The command-line flasher: the window's update, driven from a terminal or a script.
+#include <unistd.h>
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "Cli.h"
+#include "HidrawPlatform.h"
+#include "Interrupts.h"
+
+int main(int argc, char** argv) {
+    velt::cli::Interrupts interrupts(velt::cli::InstallInterruptHandler());
+    velt::SteadyClock clock;
+    velt::HidrawPlatform platform;
+    velt::cli::CliEnvironment environment{clock, platform, interrupts,
+                                          isatty(STDIN_FILENO) && isatty(STDOUT_FILENO),
+                                          isatty(STDOUT_FILENO) != 0};
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    return velt::cli::RunCli(args, {std::cin, std::cout, std::cerr}, environment);
+}

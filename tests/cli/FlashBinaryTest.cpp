@@ -1,0 +1,43 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+
+#include "Sha256.h"
+#include "TempDir.h"
+
+namespace {
+
+// The built program on the simulated device in real time, as a script would run it.
+TEST(FlashBinary, SimulatedFlashReportsTheDeviceAndSucceeds) {
+    velt::test::TempDir dir;
+    const auto image = dir.path() / "firmware.bin";
+    const auto bytes = velt::test::PatternBytes(8000);
+    velt::test::WriteFile(image, bytes);
+    velt::sim::Sha256 digest;
+    digest.Update(bytes.data(), bytes.size());
+
+    const std::string command =
+        std::string(VELT_USB_FLASH) + " --simulate --yes flash '" + image.string() + "' 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char buffer[4096];
+    while (const std::size_t got = std::fread(buffer, 1, sizeof buffer, pipe)) {
+        output.append(buffer, got);
+    }
+    const int status = pclose(pipe);
+
+    ASSERT_TRUE(WIFEXITED(status)) << output;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << output;
+    EXPECT_EQ(output.find('\r'), std::string::npos) << "a pipe gets plain lines";
+    const auto line = output.rfind("simulated device: ");
+    ASSERT_NE(line, std::string::npos) << output;
+    EXPECT_EQ(output.substr(line),
+              "simulated device: mode-switches=1 records=200 bytes=8000 sha256=" +
+                  velt::sim::Sha256::Hex(digest.Finish()) + " result=success\n")
+        << output;
+}
+
+}  // namespace
