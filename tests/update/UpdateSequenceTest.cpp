@@ -19,8 +19,8 @@ using test::FakeWindow;
 
 constexpr short kFullWidth = 5055;
 
-class UpdateTest : public ::testing::Test {
-  protected:
+// A window, a simulated bus on a virtual clock and an image folder.
+struct Rig {
     std::filesystem::path ImagePath() const { return dir.path() / "Velt-USB.bin"; }
 
     void Image(std::size_t size) {
@@ -28,17 +28,18 @@ class UpdateTest : public ::testing::Test {
         test::WriteFile(ImagePath(), image);
     }
 
-    void Start(sim::DeviceModel model = {}, sim::VeltBehaviour behaviour = {}) {
+    void Start(sim::DeviceModel model = {}, sim::VeltBehaviour behaviour = {},
+               sim::FailureInjection failures = {}) {
         if (!behaviour.bootloaderIdentity) {
             sim::DeviceModel bootloader = model;
             bootloader.product = "Velt-USB Bootloader";
             behaviour.bootloaderIdentity = bootloader;
         }
-        velt = &bus.AddVelt(model, behaviour);
+        velt = &bus.AddVelt(model, behaviour, failures);
         window.events = &form;
         form.Form_Load();
         form.Form_Activate();
-        ASSERT_TRUE(form.state.deviceFound);
+        EXPECT_TRUE(form.state.deviceFound);
     }
 
     std::vector<ReportRecord> ReportsIn(std::uint16_t productId) const {
@@ -59,8 +60,16 @@ class UpdateTest : public ::testing::Test {
         return bytes;
     }
 
-    std::vector<std::uint8_t> WholeRecordsOf(const std::vector<std::uint8_t>& bytes) const {
-        return {bytes.begin(), bytes.begin() + static_cast<long>(bytes.size() / 40 * 40)};
+    // Whether the image is there, what it is and its size: a refused image stays as it was.
+    std::string DescribeImage() const {
+        const auto status = std::filesystem::status(ImagePath());
+        if (!std::filesystem::exists(status)) {
+            return "absent";
+        }
+        if (!std::filesystem::is_regular_file(status)) {
+            return "not a file";
+        }
+        return std::to_string(std::filesystem::file_size(ImagePath())) + " bytes";
     }
 
     // Everything is let go and the window is gone with this status.
@@ -95,6 +104,8 @@ class UpdateTest : public ::testing::Test {
     std::vector<std::uint8_t> image;
     sim::SimulatedVelt* velt = nullptr;
 };
+
+class UpdateTest : public ::testing::Test, public Rig {};
 
 TEST_F(UpdateTest, ApplicationModeDeviceIsSwitchedRediscoveredAndWritten) {
     Image(8000);
@@ -215,34 +226,25 @@ TEST_F(UpdateTest, ADeviceIgnoringTheSwitchGetsNoDataAndTheUserCanCancel) {
 TEST_F(UpdateTest, RefusedRecordsEndTheTransferWithAMessage) {
     for (const int refused : {1, 3, 200}) {
         SCOPED_TRACE(refused);
-        VirtualClock localClock;
-        sim::SimulatedBus localBus{localClock};
-        test::TempDir folder;
-        const auto bytes = test::PatternBytes(8000);
-        test::WriteFile(folder.path() / "Velt-USB.bin", bytes);
-        FakeWindow localWindow{&localClock};
-        FrmMain localForm{localWindow, localBus, folder.str()};
-        localWindow.events = &localForm;
-        auto& device = localBus.AddVelt({}, sim::VeltBehaviour{.refuseRecord = refused});
-        localForm.Form_Load();
-        localForm.btnUpgradeFW_Click();
+        Rig r;
+        r.Image(8000);
+        r.Start({}, sim::VeltBehaviour{.refuseRecord = refused});
+        r.form.btnUpgradeFW_Click();
 
-        EXPECT_EQ(localForm.outcome(), UpdateOutcome::Failure);
-        EXPECT_EQ(localWindow.exitStatus, 1);
-        EXPECT_EQ(static_cast<int>(device.records().size()), refused - 1);
+        EXPECT_EQ(r.form.outcome(), UpdateOutcome::Failure);
+        EXPECT_EQ(static_cast<int>(r.velt->records().size()), refused - 1);
         // Nothing is sent after the refusal and nothing is sent again.
-        EXPECT_EQ(static_cast<int>(device.reports().size()), 1 + refused);
-        EXPECT_EQ(localWindow.buttonCaptions.back(), "Updating firmware...");
-        EXPECT_EQ(localWindow.picWidths, ProgressSteps(refused - 1, 200));
-        ASSERT_EQ(localWindow.boxes.size(), 1U);
-        EXPECT_EQ(localWindow.boxes[0].title, "Update Error");
-        EXPECT_EQ(localWindow.boxes[0].style, 16);
-        EXPECT_NE(
-            localWindow.boxes[0].text.find("refused record " + std::to_string(refused) + " of 200"),
-            std::string::npos);
-        EXPECT_NE(localWindow.boxes[0].text.find("Start the update again"), std::string::npos);
-        EXPECT_EQ(localBus.openHandleCount(), 0U);
-        EXPECT_EQ(localBus.invalidCloses(), 0);
+        EXPECT_EQ(static_cast<int>(r.velt->reports().size()), 1 + refused);
+        EXPECT_EQ(r.window.buttonCaptions.back(), "Updating firmware...");
+        EXPECT_EQ(r.window.picWidths, ProgressSteps(refused - 1, 200));
+        ASSERT_EQ(r.window.boxes.size(), 1U);
+        EXPECT_EQ(r.window.boxes[0].title, "Update Error");
+        EXPECT_EQ(r.window.boxes[0].style, 16);
+        const std::string& text = r.window.boxes[0].text;
+        EXPECT_NE(text.find("refused record " + std::to_string(refused) + " of 200"),
+                  std::string::npos);
+        EXPECT_NE(text.find("Start the update again"), std::string::npos);
+        r.ExpectClosedWith(1);
     }
 }
 
@@ -280,21 +282,14 @@ TEST_F(UpdateTest, RecordCountsFollowTheImageSize) {
     const std::pair<std::size_t, int> cases[] = {{40, 1}, {80, 2}, {85, 2}, {1000, 25}};
     for (const auto& [size, records] : cases) {
         SCOPED_TRACE(size);
-        VirtualClock localClock;
-        sim::SimulatedBus localBus{localClock};
-        test::TempDir folder;
-        const auto bytes = test::PatternBytes(size);
-        test::WriteFile(folder.path() / "Velt-USB.bin", bytes);
-        FakeWindow localWindow{&localClock};
-        FrmMain localForm{localWindow, localBus, folder.str()};
-        localWindow.events = &localForm;
-        auto& device = localBus.AddVelt({.productId = bootloaderProductId});
-        localForm.Form_Load();
-        localForm.btnUpgradeFW_Click();
-        EXPECT_EQ(localForm.outcome(), UpdateOutcome::Success);
-        EXPECT_EQ(static_cast<int>(device.records().size()), records);
-        EXPECT_EQ(localWindow.picWidths, ProgressSteps(records));
-        EXPECT_EQ(test::ReadFile(folder.path() / "Velt-USB.bin"), bytes);
+        Rig r;
+        r.Image(size);
+        r.Start({.productId = bootloaderProductId});
+        r.form.btnUpgradeFW_Click();
+        EXPECT_EQ(r.form.outcome(), UpdateOutcome::Success);
+        EXPECT_EQ(static_cast<int>(r.velt->records().size()), records);
+        EXPECT_EQ(r.window.picWidths, ProgressSteps(records));
+        EXPECT_EQ(test::ReadFile(r.ImagePath()), r.image);
     }
 }
 
@@ -324,48 +319,34 @@ TEST_F(UpdateTest, ImagesThatCannotBeSentAreRefusedBeforeTheDeviceIsTouched) {
          "Velt-USB.bin is too small: 39 bytes."},
         {"too large",
          [](const auto& p) {
-             { std::ofstream sparse(p, std::ios::binary); }
+             test::WriteFile(p, {});
              std::filesystem::resize_file(p, 1'310'680);
          },
          "Velt-USB.bin is too large: 1,310,680 bytes. The largest image is 1,310,679 bytes."},
         {"folder", [](const auto& p) { std::filesystem::create_directory(p); },
          "Velt-USB.bin is not a file."},
-        {"gone since start-up", [](const auto& p) { std::filesystem::remove(p); },
-         "Cannot find Velt-USB.bin."},
+        {"gone since start-up", [](const auto&) {}, "Cannot find Velt-USB.bin."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        VirtualClock localClock;
-        sim::SimulatedBus localBus{localClock};
-        test::TempDir folder;
-        const auto path = folder.path() / "Velt-USB.bin";
-        test::WriteFile(path, test::PatternBytes(80));
-        FakeWindow localWindow{&localClock};
-        FrmMain localForm{localWindow, localBus, folder.str()};
-        localWindow.events = &localForm;
-        auto& device = localBus.AddVelt({});  // application mode: must stay there
-        localForm.Form_Load();
-        std::filesystem::remove(path);
-        c.make(path);
-        const bool existed = std::filesystem::exists(path);
-        const auto sizeBefore =
-            std::filesystem::is_regular_file(path) ? std::filesystem::file_size(path) : 0;
+        Rig r;
+        r.Image(80);
+        r.Start();  // application mode: must stay there
+        std::filesystem::remove(r.ImagePath());
+        c.make(r.ImagePath());
+        const auto before = r.DescribeImage();
 
-        localForm.btnUpgradeFW_Click();
+        r.form.btnUpgradeFW_Click();
 
-        EXPECT_EQ(localForm.outcome(), UpdateOutcome::Failure);
-        EXPECT_TRUE(device.reports().empty());
-        EXPECT_EQ(device.productId(), applicationProductId);
-        ASSERT_EQ(localWindow.boxes.size(), 1U);
-        EXPECT_EQ(localWindow.boxes[0].title, "File Error");
-        EXPECT_EQ(localWindow.boxes[0].style, 16);
-        EXPECT_EQ(localWindow.boxes[0].text.rfind(c.message, 0), 0U) << localWindow.boxes[0].text;
-        EXPECT_EQ(localWindow.exitStatus, 1);
-        EXPECT_EQ(localBus.openHandleCount(), 0U);
-        EXPECT_EQ(std::filesystem::exists(path), existed);
-        if (std::filesystem::is_regular_file(path)) {
-            EXPECT_EQ(std::filesystem::file_size(path), sizeBefore);
-        }
+        EXPECT_EQ(r.form.outcome(), UpdateOutcome::Failure);
+        EXPECT_TRUE(r.velt->reports().empty());
+        EXPECT_EQ(r.velt->productId(), applicationProductId);
+        ASSERT_EQ(r.window.boxes.size(), 1U);
+        EXPECT_EQ(r.window.boxes[0].title, "File Error");
+        EXPECT_EQ(r.window.boxes[0].style, 16);
+        EXPECT_EQ(r.window.boxes[0].text.rfind(c.message, 0), 0U) << r.window.boxes[0].text;
+        EXPECT_EQ(r.DescribeImage(), before);
+        r.ExpectClosedWith(1);
     }
 }
 
@@ -446,21 +427,14 @@ TEST_F(UpdateTest, ReportLengthsFollowTheDeviceAndShortOnesAreRefused) {
                           {41, true, true},  {64, true, true}, {200, true, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.length);
-        VirtualClock localClock;
-        sim::SimulatedBus localBus{localClock};
-        test::TempDir folder;
-        const auto bytes = test::PatternBytes(120);
-        test::WriteFile(folder.path() / "Velt-USB.bin", bytes);
-        FakeWindow localWindow{&localClock};
-        FrmMain localForm{localWindow, localBus, folder.str()};
-        localWindow.events = &localForm;
-        auto& device = localBus.AddVelt({.featureReportLength = c.length});
-        localForm.Form_Load();
-        localForm.btnUpgradeFW_Click();
+        Rig r;
+        r.Image(120);
+        r.Start({.featureReportLength = c.length});
+        r.form.btnUpgradeFW_Click();
 
-        EXPECT_EQ(device.modeSwitches(), c.switchSent ? 1 : 0);
+        EXPECT_EQ(r.velt->modeSwitches(), c.switchSent ? 1 : 0);
         if (c.switchSent) {
-            const auto& report = device.reports().front();
+            const auto& report = r.velt->reports().front();
             EXPECT_EQ(report.length, c.length);
             std::vector<std::uint8_t> expected(c.length - 1, 0);
             expected[0] = 0xDE;
@@ -469,22 +443,23 @@ TEST_F(UpdateTest, ReportLengthsFollowTheDeviceAndShortOnesAreRefused) {
             EXPECT_EQ(report.bytes, expected);
         }
         if (c.dataSent) {
-            EXPECT_EQ(localForm.outcome(), UpdateOutcome::Success);
-            ASSERT_EQ(device.records().size(), 3U);
-            const auto& last = device.reports().back();
+            EXPECT_EQ(r.form.outcome(), UpdateOutcome::Success);
+            ASSERT_EQ(r.velt->records().size(), 3U);
+            const auto& last = r.velt->reports().back();
             EXPECT_EQ(last.length, c.length);
-            std::vector<std::uint8_t> expected(bytes.begin() + 80, bytes.end());
+            std::vector<std::uint8_t> expected(r.image.begin() + 80, r.image.end());
             expected.resize(c.length - 1, 0);
             EXPECT_EQ(last.bytes, expected);
+            r.ExpectClosedWith(0);
         } else {
-            EXPECT_EQ(localForm.outcome(), UpdateOutcome::Failure);
-            EXPECT_TRUE(device.records().empty());
-            EXPECT_EQ(static_cast<int>(device.reports().size()), c.switchSent ? 1 : 0);
-            ASSERT_EQ(localWindow.boxes.size(), 1U);
-            EXPECT_EQ(localWindow.boxes[0].title, "Update Error");
-            EXPECT_NE(localWindow.boxes[0].text.find("No firmware was written"), std::string::npos);
+            EXPECT_EQ(r.form.outcome(), UpdateOutcome::Failure);
+            EXPECT_TRUE(r.velt->records().empty());
+            EXPECT_EQ(static_cast<int>(r.velt->reports().size()), c.switchSent ? 1 : 0);
+            ASSERT_EQ(r.window.boxes.size(), 1U);
+            EXPECT_EQ(r.window.boxes[0].title, "Update Error");
+            EXPECT_NE(r.window.boxes[0].text.find("No firmware was written"), std::string::npos);
+            r.ExpectClosedWith(1);
         }
-        EXPECT_EQ(localBus.openHandleCount(), 0U);
     }
 }
 
