@@ -3,10 +3,13 @@ CASE_NAME=$(basename "$0" .sh)
 IMAGE=/data/image-8000.bin
 # The real flasher once it is built; until then the smoke program, which takes the same
 # "list" and "flash IMAGE" commands.
+# --yes: nobody is there to answer its question.
 if [ -x /usr/bin/velt-usb-flash ]; then
     FLASH=velt-usb-flash
+    FLASH_OPTIONS=--yes
 else
     FLASH=velt-vm-smoke
+    FLASH_OPTIONS=
 fi
 GADGETS=
 CLEANUP=:
@@ -134,12 +137,12 @@ run_tool() {
     fi
     if [ -n "$user" ]; then
         # busybox su: root needs no password; the arguments here hold no spaces.
-        log "\$ su $user: $FLASH $*"
-        timeout "${TOOL_TIMEOUT:-40}" su -s /bin/sh -c "exec /usr/bin/$FLASH $*" "$user" \
-            >/tmp/tool.out 2>&1
+        log "\$ su $user: $FLASH $FLASH_OPTIONS $*"
+        timeout "${TOOL_TIMEOUT:-40}" su -s /bin/sh -c "exec /usr/bin/$FLASH $FLASH_OPTIONS $*" \
+            "$user" </dev/null >/tmp/tool.out 2>&1
     else
-        log "\$ $FLASH $*"
-        timeout "${TOOL_TIMEOUT:-40}" $FLASH "$@" >/tmp/tool.out 2>&1
+        log "\$ $FLASH $FLASH_OPTIONS $*"
+        timeout "${TOOL_TIMEOUT:-40}" $FLASH $FLASH_OPTIONS "$@" </dev/null >/tmp/tool.out 2>&1
     fi
     TOOL_STATUS=$?
     sed 's/^/  tool| /' /tmp/tool.out
