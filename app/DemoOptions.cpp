@@ -4,13 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include <CLI/CLI.hpp>
-
 namespace velt {
 
-namespace {
-
-// Accepts "B038", "b038" and "0xB038".
 std::uint16_t ParseHex16(const std::string& option, const std::string& text) {
     std::string_view digits = text;
     if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
@@ -26,81 +21,91 @@ std::uint16_t ParseHex16(const std::string& option, const std::string& text) {
     return static_cast<std::uint16_t>(value);
 }
 
-}  // namespace
+SimulatedDeviceOptions::SimulatedDeviceOptions(DemoOptions& target, std::string versionOption)
+    : target_(target),
+      versionOption_(std::move(versionOption)),
+      featureLength_(target.model.featureReportLength) {}
+
+void SimulatedDeviceOptions::AddTo(CLI::App& app, const std::string& group) {
+    DemoOptions& options = target_;
+    const auto grouped = [&](CLI::Option* option) { return option->group(group); };
+    grouped(app.add_flag("--no-device", options.noDevice, "Plug in no Velt-USB"));
+    grouped(app.add_option("--product-id", productId_, "Product ID, hexadecimal"));
+    grouped(app.add_option("--vendor-id", vendorId_, "Vendor ID, hexadecimal"));
+    grouped(app.add_option(versionOption_, version_, "Device version, hexadecimal"));
+    manufacturerOption_ = grouped(app.add_option("--manufacturer", manufacturer_, "Manufacturer"));
+    productOption_ = grouped(app.add_option("--product", product_, "Product name"));
+    serialOption_ = grouped(app.add_option("--serial", serial_, "Serial number"));
+    grouped(app.add_flag("--no-serial", noSerial_, "The device has no serial number")
+                ->excludes(serialOption_));
+    grouped(app.add_option("--feature-length", featureLength_,
+                           "Feature report length including the report ID; 0: none")
+                ->check(CLI::Range(0, 0xFFFF)));
+    grouped(app.add_option("--other-devices", options.otherDevices,
+                           "Plain HID devices plugged in before the Velt-USB")
+                ->check(CLI::Range(0, 64)));
+    grouped(app.add_option("--detach-ms", options.behaviour.detachMs,
+                           "Time until the device leaves the bus after the mode switch"));
+    grouped(app.add_option("--reenumerate-ms", options.behaviour.reenumerateMs,
+                           "Time until it is back in bootloader mode"));
+    grouped(app.add_flag("--ignore-switch", options.behaviour.ignoreSwitch,
+                         "The device ignores the mode switch"));
+    grouped(app.add_option("--refuse-record", options.behaviour.refuseRecord,
+                           "Refuse this data record (1-based)")
+                ->check(CLI::NonNegativeNumber));
+    grouped(app.add_option("--vanish-after", options.behaviour.vanishAfter,
+                           "Leave the bus after accepting this many records")
+                ->check(CLI::NonNegativeNumber));
+}
+
+void SimulatedDeviceOptions::Apply() {
+    sim::DeviceModel& model = target_.model;
+    if (!productId_.empty()) {
+        model.productId = ParseHex16("--product-id", productId_);
+    }
+    if (!vendorId_.empty()) {
+        model.vendorId = ParseHex16("--vendor-id", vendorId_);
+    }
+    if (!version_.empty()) {
+        model.version = ParseHex16(versionOption_, version_);
+    }
+    if (manufacturerOption_->count() > 0) {
+        model.manufacturer = manufacturer_;
+    }
+    if (productOption_->count() > 0) {
+        model.product = product_;
+    }
+    if (serialOption_->count() > 0) {
+        model.serial = serial_;
+    }
+    if (noSerial_) {
+        model.serial.reset();
+    }
+    model.featureReportLength = static_cast<std::uint16_t>(featureLength_);
+}
 
 std::optional<int> ParseDemoOptions(int argc, const char* const* argv, DemoOptions& options,
                                     std::ostream& out, std::ostream& err) {
     CLI::App app{"The Velt-USB firmware update window on a simulated device."};
     app.name("velt-usb-firmware-demo");
-
-    std::string productId, vendorId, version;
-    std::string manufacturer, product, serial;
-    bool noSerial = false;
-    int featureLength = options.model.featureReportLength;
+    SimulatedDeviceOptions device(options, "--version");
 
     app.add_option("--folder", options.folder,
                    "Application folder holding Velt-USB.bin (default: demo-image beside the "
                    "program)");
-    app.add_flag("--no-device", options.noDevice, "Plug in no Velt-USB");
-    app.add_option("--product-id", productId, "Product ID, hexadecimal");
-    app.add_option("--vendor-id", vendorId, "Vendor ID, hexadecimal");
-    app.add_option("--version", version, "Device version, hexadecimal");
-    auto* manufacturerOption = app.add_option("--manufacturer", manufacturer, "Manufacturer");
-    auto* productOption = app.add_option("--product", product, "Product name");
-    auto* serialOption = app.add_option("--serial", serial, "Serial number");
-    app.add_flag("--no-serial", noSerial, "The device has no serial number")
-        ->excludes(serialOption);
-    app.add_option("--feature-length", featureLength,
-                   "Feature report length including the report ID; 0: none")
-        ->check(CLI::Range(0, 0xFFFF));
-    app.add_option("--other-devices", options.otherDevices,
-                   "Plain HID devices plugged in before the Velt-USB")
-        ->check(CLI::Range(0, 64));
+    device.AddTo(app);
     app.add_option("--screenshot", options.screenshot,
                    "Save the window's image once it has started, then exit");
-    app.add_option("--detach-ms", options.behaviour.detachMs,
-                   "Time until the device leaves the bus after the mode switch");
-    app.add_option("--reenumerate-ms", options.behaviour.reenumerateMs,
-                   "Time until it is back in bootloader mode");
-    app.add_flag("--ignore-switch", options.behaviour.ignoreSwitch,
-                 "The device ignores the mode switch");
-    app.add_option("--refuse-record", options.behaviour.refuseRecord,
-                   "Refuse this data record (1-based)")
-        ->check(CLI::NonNegativeNumber);
-    app.add_option("--vanish-after", options.behaviour.vanishAfter,
-                   "Leave the bus after accepting this many records")
-        ->check(CLI::NonNegativeNumber);
     app.add_flag("--auto-update", options.autoUpdate, "Press the button once the window is shown");
     app.add_option("--screenshot-dir", options.screenshotDir,
                    "Save transfer.png half-way through an update and end.png at the end");
 
     try {
         app.parse(argc, argv);
-        if (!productId.empty()) {
-            options.model.productId = ParseHex16("--product-id", productId);
-        }
-        if (!vendorId.empty()) {
-            options.model.vendorId = ParseHex16("--vendor-id", vendorId);
-        }
-        if (!version.empty()) {
-            options.model.version = ParseHex16("--version", version);
-        }
+        device.Apply();
     } catch (const CLI::ParseError& error) {
         return app.exit(error, out, err);
     }
-    if (manufacturerOption->count() > 0) {
-        options.model.manufacturer = manufacturer;
-    }
-    if (productOption->count() > 0) {
-        options.model.product = product;
-    }
-    if (serialOption->count() > 0) {
-        options.model.serial = serial;
-    }
-    if (noSerial) {
-        options.model.serial.reset();
-    }
-    options.model.featureReportLength = static_cast<std::uint16_t>(featureLength);
     return std::nullopt;
 }
 

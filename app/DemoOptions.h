@@ -4,6 +4,8 @@
 #include <ostream>
 #include <string>
 
+#include <CLI/CLI.hpp>
+
 #include "SimulatedBus.h"
 #include "UpdateSequence.h"
 
@@ -21,6 +23,33 @@ struct DemoOptions {
     bool autoUpdate = false;    // press the button once the window is shown
     std::string screenshotDir;  // transfer.png half-way, end.png at the end
 };
+
+// The options that describe the simulated bus and its Velt-USB, shared by every program
+// that can run on it.
+class SimulatedDeviceOptions {
+  public:
+    // `versionOption` names the device-version option ("--version" in the demo, where the
+    // program has no version option of its own).
+    SimulatedDeviceOptions(DemoOptions& target, std::string versionOption);
+    void AddTo(CLI::App& app, const std::string& group = "");
+    // After parsing: takes over the texts and hexadecimal values. Throws
+    // CLI::ValidationError for a bad value.
+    void Apply();
+
+  private:
+    DemoOptions& target_;
+    std::string versionOption_;
+    std::string productId_, vendorId_, version_;
+    std::string manufacturer_, product_, serial_;
+    bool noSerial_ = false;
+    int featureLength_;
+    CLI::Option* manufacturerOption_ = nullptr;
+    CLI::Option* productOption_ = nullptr;
+    CLI::Option* serialOption_ = nullptr;
+};
+
+// Accepts "B038", "b038" and "0xB038"; throws CLI::ValidationError naming the option.
+std::uint16_t ParseHex16(const std::string& option, const std::string& text);
 
 // Parses the command line into options. Returns an exit status when the program should
 // stop at once (help asked for: 0; bad options: non-zero, the reason written to err).

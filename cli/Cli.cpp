@@ -125,9 +125,9 @@ int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome)
     std::ostream& out = session.io.out;
     std::ostream& err = session.io.err;
 
-    const ImageCheck image = CheckImage(options.image);
+    const ImageCheck image = CheckImage(options.image, options.image);
     if (!image.ok) {
-        err << kProgram << ": " << NameTheImage(image.message, options.image) << std::endl;
+        err << kProgram << ": " << image.message << std::endl;
         return kExitUsage;
     }
     const int records = static_cast<int>(image.size / kRecordSize);
@@ -158,9 +158,9 @@ int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome)
     settings.redraw = session.terminalOut;
     settings.timeoutMs = options.timeoutSeconds * 1000U;
     settings.totalRecords = records;
-    settings.imagePath = options.image;
     TerminalWindow window(out, err, session.clock, session.interrupts, gate, settings);
-    UpdateContext context{session.platform, window, state, options.image, kProgressWidth, gate};
+    UpdateContext context{session.platform, window, state,        options.image,
+                          kProgressWidth,   gate,   options.image};
     outcome = btnUpgradeFW_Click(context);
 
     switch (outcome) {
@@ -190,7 +190,8 @@ int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome)
         stopped.failure = TransferFailure::Stopped;
         stopped.recordsSent = window.recordsSent();
         stopped.wholeRecords = records;
-        err << DescribeTransferFailure(stopped, state.deviceCaps.FeatureReportByteLength)
+        err << DescribeTransferFailure(stopped, state.deviceCaps.FeatureReportByteLength,
+                                       options.image)
             << std::endl;
     } else {
         err << "Cancelled. No firmware was written. The device may be waiting in its "

@@ -9,19 +9,7 @@ namespace velt::cli {
 
 namespace {
 constexpr const char* kTransferCaption = "Updating firmware...";
-constexpr std::string_view kWindowImageName = "Velt-USB.bin";
 }  // namespace
-
-std::string NameTheImage(std::string message, const std::string& imagePath) {
-    if (imagePath.empty()) {
-        return message;
-    }
-    for (auto at = message.find(kWindowImageName); at != std::string::npos;
-         at = message.find(kWindowImageName, at + imagePath.size())) {
-        message.replace(at, kWindowImageName.size(), imagePath);
-    }
-    return message;
-}
 
 std::string MinutesSeconds(std::uint64_t milliseconds) {
     const std::uint64_t seconds = (milliseconds + 500) / 1000;
@@ -70,7 +58,7 @@ void TerminalWindow::SetWidth(Control control, float twips) {
 
 void TerminalWindow::MessageBox(const std::string& text, const std::string& title, int) {
     EndLine();
-    err_ << title << ": " << NameTheImage(text, settings_.imagePath) << std::endl;
+    err_ << title << ": " << text << std::endl;
 }
 
 void TerminalWindow::DoEvents() {

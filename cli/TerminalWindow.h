@@ -24,8 +24,6 @@ class TerminalWindow final : public WindowSystem {
         std::uint32_t timeoutMs = 0;
         // Whole records of the image: what a complete transfer sends.
         int totalRecords = 0;
-        // Named in messages instead of the window's fixed file name.
-        std::string imagePath;
     };
 
     TerminalWindow(std::ostream& out, std::ostream& err, Clock& clock, Interrupts& interrupts,
@@ -83,10 +81,6 @@ class TerminalWindow final : public WindowSystem {
     bool lineOpen_ = false;
     std::optional<int> unloadStatus_;
 };
-
-// The update code's messages name the window's image file, Velt-USB.bin; here the image
-// is whatever file the user gave.
-std::string NameTheImage(std::string message, const std::string& imagePath);
 
 // "m:ss"
 std::string MinutesSeconds(std::uint64_t milliseconds);

@@ -7,8 +7,6 @@
 namespace velt {
 
 namespace {
-constexpr const char* kName = "Velt-USB.bin";
-
 std::string ErrnoText(int error) {
     return std::generic_category().message(error);
 }
@@ -61,10 +59,9 @@ std::string WithThousands(std::uint64_t value) {
     return digits;
 }
 
-ImageCheck CheckImage(const std::string& path) {
+ImageCheck CheckImage(const std::string& path, const std::string& name) {
     namespace fs = std::filesystem;
     ImageCheck check;
-    const std::string name = kName;
     const std::string replace = " Put the firmware image for the device in its place.";
 
     std::error_code ec;

@@ -12,6 +12,7 @@ namespace velt {
 // of which comes up short. So 32,766 whole records plus 39 bytes.
 inline constexpr std::uint64_t kMaxImageSize = 32'766ULL * kRecordSize + (kRecordSize - 1);
 inline constexpr int kMaxRecordReads = 32'767;
+inline constexpr const char* kImageName = "Velt-USB.bin";
 
 // Reads the image read-only, one 40-byte record at a time; never creates or changes it.
 class ImageReader {
@@ -42,7 +43,8 @@ struct ImageCheck {
     std::uint64_t size = 0;
     std::string message;
 };
-ImageCheck CheckImage(const std::string& path);
+// `name` is how the messages call the file.
+ImageCheck CheckImage(const std::string& path, const std::string& name = kImageName);
 
 // 1310680 -> "1,310,680".
 std::string WithThousands(std::uint64_t value);

@@ -134,7 +134,8 @@ TransferResult SendFlashData(UpdateContext& context) {
     return done;
 }
 
-std::string DescribeTransferFailure(const TransferResult& result, int featureReportLength) {
+std::string DescribeTransferFailure(const TransferResult& result, int featureReportLength,
+                                    const std::string& imageName) {
     const std::string again = " Start the update again.";
     const std::string partial = result.recordsSent == 0
                                     ? " No firmware was written."
@@ -148,13 +149,13 @@ std::string DescribeTransferFailure(const TransferResult& result, int featureRep
                    std::to_string(kMinDataReportLength) +
                    ". The device cannot take this firmware. No firmware was written.";
         case TransferFailure::ImageUnreadable:
-            return "Velt-USB.bin could not be read" +
+            return imageName + " could not be read" +
                    (result.detail.empty() ? std::string() : ": " + result.detail) + "." + partial;
         case TransferFailure::ImageTooLarge:
-            return "Velt-USB.bin is too large. The largest image is " +
+            return imageName + " is too large. The largest image is " +
                    WithThousands(kMaxImageSize) + " bytes. No firmware was written.";
         case TransferFailure::ImageShrank:
-            return "Velt-USB.bin changed while it was being sent: it now holds fewer than " +
+            return imageName + " changed while it was being sent: it now holds fewer than " +
                    std::to_string(result.wholeRecords) + " records." + partial;
         case TransferFailure::ProbeFailed:
             return "The device did not answer. No firmware was written.";

@@ -33,6 +33,7 @@ struct TransferResult {
 TransferResult SendFlashData(UpdateContext& context);
 
 // The message for a failed transfer: what happened and what to do.
-std::string DescribeTransferFailure(const TransferResult& result, int featureReportLength);
+std::string DescribeTransferFailure(const TransferResult& result, int featureReportLength,
+                                    const std::string& imageName);
 
 }  // namespace velt

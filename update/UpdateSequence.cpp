@@ -137,7 +137,7 @@ UpdateOutcome btnUpgradeFW_Click(UpdateContext& context) {
 
     // Refuse the image before the device is touched, so it is never left in its
     // bootloader for an image that was always going to be refused.
-    const ImageCheck image = CheckImage(context.imagePath);
+    const ImageCheck image = CheckImage(context.imagePath, context.imageName);
     if (!image.ok) {
         return Fail(context, image.message, kFileErrorTitle);
     }
@@ -170,7 +170,8 @@ UpdateOutcome btnUpgradeFW_Click(UpdateContext& context) {
     }
     if (!result) {
         return Fail(context,
-                    DescribeTransferFailure(result, state.deviceCaps.FeatureReportByteLength),
+                    DescribeTransferFailure(result, state.deviceCaps.FeatureReportByteLength,
+                                            context.imageName),
                     kUpdateErrorTitle);
     }
     return Finish(context, UpdateOutcome::Success);

@@ -51,6 +51,8 @@ struct UpdateContext {
     std::string imagePath;
     short progressFullWidth;
     UpdateCloseGate& gate;
+    // How messages call the image.
+    std::string imageName = "Velt-USB.bin";
 };
 
 // The button's whole update, from the click to the unload of the window. Returns
