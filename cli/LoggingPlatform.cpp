@@ -94,8 +94,11 @@ bool LoggingPlatform::GetCaps(HidHandle handle, HidpCaps& caps) {
 bool LoggingPlatform::GetString(HidHandle handle, HidString which, std::uint8_t* buffer,
                                 std::size_t byteLength) {
     const bool ok = inner_.GetString(handle, which, buffer, byteLength);
-    Log("GetString " + std::string(StringName(which)) + " " + std::to_string(handle) + " -> " +
-        (ok ? "\"" + DecodeIdentityString(buffer, byteLength) + "\"" : "failed"));
+    std::string line = "GetString ";
+    line += StringName(which);
+    line += " " + std::to_string(handle) + " -> ";
+    line += ok ? "\"" + DecodeIdentityString(buffer, byteLength) + "\"" : std::string("failed");
+    Log(line);
     return ok;
 }
 

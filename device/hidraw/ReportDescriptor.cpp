@@ -87,7 +87,9 @@ ReportDescriptorSummary ParseReportDescriptor(std::span<const std::uint8_t> desc
     std::array<GlobalState, kReportDescriptorPushDepth> stack{};
     std::size_t stackDepth = 0;
 
-    std::optional<LocalUsage> firstUsage;  // local state: the first Usage since the last main item
+    // Local state: the first Usage since the last main item.
+    bool haveFirstUsage = false;
+    LocalUsage firstUsage{};
     std::size_t collectionDepth = 0;
     bool topLevelSeen = false;
 
@@ -140,10 +142,10 @@ ReportDescriptorSummary ParseReportDescriptor(std::span<const std::uint8_t> desc
                 case kTagCollection:
                     if (collectionDepth == 0 && !topLevelSeen) {
                         topLevelSeen = true;
-                        if (firstUsage) {
+                        if (haveFirstUsage) {
                             summary.usagePage = static_cast<std::uint16_t>(
-                                firstUsage->extended ? firstUsage->value >> 16 : global.usagePage);
-                            summary.usage = static_cast<std::uint16_t>(firstUsage->value & 0xFFFF);
+                                firstUsage.extended ? firstUsage.value >> 16 : global.usagePage);
+                            summary.usage = static_cast<std::uint16_t>(firstUsage.value & 0xFFFF);
                         }
                     }
                     // Nesting depth only matters as "top level or not"; it cannot exceed the
@@ -159,7 +161,7 @@ ReportDescriptorSummary ParseReportDescriptor(std::span<const std::uint8_t> desc
                 default:
                     break;
             }
-            firstUsage.reset();  // local state ends with every main item
+            haveFirstUsage = false;  // local state ends with every main item
         } else if (type == kTypeGlobal) {
             switch (tag) {
                 case kTagUsagePage:
@@ -195,7 +197,8 @@ ReportDescriptorSummary ParseReportDescriptor(std::span<const std::uint8_t> desc
                 break;
             }
         } else if (type == kTypeLocal) {
-            if (tag == kTagUsage && !firstUsage) {
+            if (tag == kTagUsage && !haveFirstUsage) {
+                haveFirstUsage = true;
                 firstUsage = LocalUsage{data, dataSize == 4};
             }
         }
