@@ -1,6 +1,6 @@
 # Entry points for newcomers and CI. Every target installs what is missing, configures,
 # builds and then runs; each can be repeated.
-.PHONY: all deps configure build test demo clean
+.PHONY: all deps configure build test demo package clean
 
 all: build
 
@@ -18,6 +18,9 @@ test: build
 
 demo: build
 	@scripts/demo.sh
+
+package: build
+	@cd build && cpack -G TGZ
 
 clean:
 	rm -rf build

@@ -9,7 +9,7 @@ packages=(
     libcli11-dev
     xvfb xauth fonts-liberation
     qemu-system-x86 busybox-static cpio
-    desktop-file-utils appstream
+    desktop-file-utils appstream xdotool
 )
 
 missing=()

@@ -1,0 +1,92 @@
+# Installation and the Linux package.
+#
+# `cmake --install <build> --prefix /usr` installs the GNU layout for distribution
+# packagers: programs in bin, the udev rule in lib/udev/rules.d, the desktop entry,
+# AppStream data and hicolor icons under share.
+#
+# `cpack -G TGZ` (or `make package`) builds a folder that runs wherever it is unpacked:
+#   velt-usb-firmware-<version>-linux-<arch>/
+#     velt-usb-firmware  velt-usb-flash  README.md  velt-usb-firmware.desktop
+#     udev/70-velt-usb.rules  udev/install-udev-rule.sh  icons/hicolor/<n>x<n>/apps/
+# The programs sit at the top because the window program reads Velt-USB.bin from beside
+# itself. That folder is the component "portable", which a full install leaves out
+# (EXCLUDE_FROM_ALL) and which is the only one the package installs.
+include(GNUInstallDirs)
+
+set(VELT_UDEV_RULES_DIR "lib/udev/rules.d"
+    CACHE STRING "Install folder of the udev rule, relative to the prefix")
+
+set(VELT_ICON_SIZES 16 32 48 128)
+set(VELT_ICON_DIR ${PROJECT_BINARY_DIR}/icons/hicolor)
+set(velt_linux_dist ${PROJECT_SOURCE_DIR}/dist/linux)
+
+set(velt_have_icons OFF)
+if(TARGET app_qt)
+    add_subdirectory(${velt_linux_dist} ${PROJECT_BINARY_DIR}/dist/linux)
+    set(velt_have_icons ON)
+endif()
+
+set(velt_programs)
+foreach(program velt-usb-firmware velt-usb-flash)
+    if(TARGET ${program})
+        list(APPEND velt_programs ${program})
+    endif()
+endforeach()
+
+# Our own libraries are linked statically, so today only Qt and the C++ runtime are
+# looked up, in the system folders. Should one of ours become shared, it is found in the
+# lib folder that belongs to the installed programs, never in an absolute path.
+set(velt_rpath_system "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
+set(velt_rpath_portable "$ORIGIN/lib")
+if(velt_programs)
+    set_target_properties(${velt_programs} PROPERTIES INSTALL_RPATH "${velt_rpath_system}")
+endif()
+
+# The GNU layout.
+if(velt_programs)
+    install(TARGETS ${velt_programs}
+        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT system)
+endif()
+install(FILES ${velt_linux_dist}/70-velt-usb.rules
+    DESTINATION ${VELT_UDEV_RULES_DIR} COMPONENT system)
+install(FILES ${velt_linux_dist}/velt-usb-firmware.desktop
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT system)
+install(FILES ${velt_linux_dist}/io.velt_usb.Firmware.metainfo.xml
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT system)
+if(velt_have_icons)
+    install(DIRECTORY ${VELT_ICON_DIR}/
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor COMPONENT system)
+endif()
+
+# The portable folder.
+set(velt_portable COMPONENT portable EXCLUDE_FROM_ALL)
+if(velt_programs)
+    install(TARGETS ${velt_programs} RUNTIME DESTINATION . ${velt_portable})
+endif()
+foreach(program IN LISTS velt_programs)
+    # One INSTALL_RPATH serves both layouts; the copy at the top of the folder has its
+    # library folder one level down instead of beside bin.
+    install(CODE "file(RPATH_CHANGE
+        FILE \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/$<TARGET_FILE_NAME:${program}>\"
+        OLD_RPATH \"${velt_rpath_system}\"
+        NEW_RPATH \"${velt_rpath_portable}\")" ${velt_portable})
+endforeach()
+install(FILES ${velt_linux_dist}/70-velt-usb.rules DESTINATION udev ${velt_portable})
+install(PROGRAMS ${velt_linux_dist}/install-udev-rule.sh DESTINATION udev ${velt_portable})
+install(FILES ${velt_linux_dist}/velt-usb-firmware.desktop DESTINATION . ${velt_portable})
+install(FILES ${velt_linux_dist}/README-linux.md DESTINATION . RENAME README.md
+    ${velt_portable})
+if(velt_have_icons)
+    install(DIRECTORY ${VELT_ICON_DIR} DESTINATION icons ${velt_portable})
+endif()
+
+set(CPACK_PACKAGE_NAME velt-usb-firmware)
+set(CPACK_PACKAGE_VENDOR "Velt-USB Firmware developers")
+set(CPACK_PACKAGE_VERSION ${VELT_VERSION_TEXT})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Loads new firmware into a Velt-USB instrument")
+set(CPACK_PACKAGE_FILE_NAME
+    "velt-usb-firmware-${VELT_VERSION_TEXT}-linux-${CMAKE_SYSTEM_PROCESSOR}")
+set(CPACK_GENERATOR TGZ)
+set(CPACK_INSTALL_CMAKE_PROJECTS "${PROJECT_BINARY_DIR};${PROJECT_NAME};portable;/")
+set(CPACK_STRIP_FILES ON)
+include(CPack)

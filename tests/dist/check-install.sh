@@ -1,0 +1,37 @@
+#!/bin/sh
+# `cmake --install` puts the GNU layout under the prefix, and nothing of the portable
+# folder; AppStream finds the metainfo, desktop entry and icon together.
+#   check-install.sh BUILD_DIR OUT_DIR HAVE_WINDOW HAVE_FLASH
+set -eu
+. "$(dirname "$0")/lib.sh"
+build=$1
+out=$2
+have_window=$3
+have_flash=$4
+
+rm -rf "$out"
+cmake --install "$build" --prefix "$out/usr" >/dev/null
+
+programs=""
+[ "$have_window" = 1 ] && programs="$programs velt-usb-firmware"
+[ "$have_flash" = 1 ] && programs="$programs velt-usb-flash"
+icons=""
+if [ "$have_window" = 1 ]; then
+    for n in 16 32 48 128; do
+        icons="$icons
+usr/share/icons/hicolor/${n}x${n}/apps/velt-usb-firmware.png"
+    done
+fi
+expect_files "$out" "$(printf 'usr/bin/%s\n' $programs)
+usr/lib/udev/rules.d/70-velt-usb.rules
+usr/share/applications/velt-usb-firmware.desktop
+usr/share/metainfo/io.velt_usb.Firmware.metainfo.xml
+$icons"
+for program in $programs; do
+    expect_relative_runpath "$out/usr/bin/$program"
+done
+
+if command -v appstreamcli >/dev/null && [ "$have_window" = 1 ]; then
+    appstreamcli validate-tree --no-net "$out"
+fi
+echo "install layout as expected"
