@@ -1,16 +1,9 @@
 # Helpers for the guest cases; sourced by each case script.
 CASE_NAME=$(basename "$0" .sh)
 IMAGE=/data/image-8000.bin
-# The real flasher once it is built; until then the smoke program, which takes the same
-# "list" and "flash IMAGE" commands.
 # --yes: nobody is there to answer its question.
-if [ -x /usr/bin/velt-usb-flash ]; then
-    FLASH=velt-usb-flash
-    FLASH_OPTIONS=--yes
-else
-    FLASH=velt-vm-smoke
-    FLASH_OPTIONS=
-fi
+FLASH=velt-usb-flash
+FLASH_OPTIONS=--yes
 GADGETS=
 CLEANUP=:
 
@@ -168,3 +161,45 @@ expect_gadget() {
 }
 
 image_sha256() { sha256sum "$IMAGE" | cut -d' ' -f1; }
+
+# run_window [--as USER] [--click]: runs the window's logic on hidraw with a scripted
+# window (velt-vm-window) and the test image as Velt-USB.bin beside it; sets
+# WINDOW_STATUS and leaves what the window was asked to do in /tmp/window.out.
+run_window() {
+    user=
+    if [ "$1" = --as ]; then
+        user=$2
+        shift 2
+    fi
+    mkdir -p /tmp/window
+    cp "$IMAGE" /tmp/window/Velt-USB.bin
+    chmod -R a+rX /tmp/window
+    if [ -n "$user" ]; then
+        log "\$ su $user: velt-vm-window /tmp/window $*"
+        timeout 40 su -s /bin/sh -c "exec /usr/bin/velt-vm-window /tmp/window $*" "$user" \
+            </dev/null >/tmp/window.out 2>&1
+    else
+        log "\$ velt-vm-window /tmp/window $*"
+        timeout 40 velt-vm-window /tmp/window "$@" </dev/null >/tmp/window.out 2>&1
+    fi
+    WINDOW_STATUS=$?
+    sed 's/^/  window| /' /tmp/window.out
+    log "exit status $WINDOW_STATUS"
+    [ $WINDOW_STATUS -ne 124 ] || fail "the window logic did not finish within 40 s"
+}
+
+# expect_window LINE: /tmp/window.out holds exactly this line.
+expect_window() {
+    grep -qxF "$1" /tmp/window.out || fail "the window was not asked: $1"
+}
+
+# window_order LINE...: these lines come in this order in /tmp/window.out.
+window_order() {
+    at=0
+    for line in "$@"; do
+        n=$(awk -v from="$at" -v want="$line" 'NR > from && $0 == want { print NR; exit }' \
+            /tmp/window.out)
+        [ -n "$n" ] || fail "the window was not asked, in order: $line"
+        at=$n
+    done
+}

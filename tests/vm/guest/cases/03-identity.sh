@@ -16,8 +16,13 @@ log "usb device: $usb"
 [ "$(cat "$usb/bcdDevice")" = 0110 ] || fail "sysfs bcdDevice is $(cat "$usb/bcdDevice")"
 [ "$(cat "$usb/manufacturer")" = "$MANUFACTURER" ] || fail "sysfs manufacturer is $(cat "$usb/manufacturer")"
 run_tool list
+run_window
 stop_gadget velt
 expect_status 0
+expect_window "caption lblManuf ' $MANUFACTURER'"
+expect_window "caption lblProduct ' $PRODUCT'"
+expect_window "caption lblSerialNumber ' $SERIAL'"
+expect_window "caption lblVersion ' 1.10'"
 expect_output "$MANUFACTURER"
 expect_output "$PRODUCT"
 expect_output "$SERIAL"
@@ -39,7 +44,9 @@ usb=$(readlink -f "/sys/class/hidraw/$node/device/../..")
 log "legacy usb device: $usb bcdDevice=$(cat "$usb/bcdDevice") manufacturer=$(cat "$usb/manufacturer")"
 [ "$(cat "$usb/bcdDevice")" = 010a ] || fail "sysfs bcdDevice is $(cat "$usb/bcdDevice")"
 run_tool list
+run_window
 stop_gadget legacy
+expect_window "caption lblVersion ' 1.A'"
 expect_status 0
 expect_output "$MANUFACTURER"
 expect_output "$PRODUCT"

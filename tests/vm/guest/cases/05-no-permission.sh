@@ -8,8 +8,15 @@ log "$(ls -l "/dev/$node")"
 # The user must be able to run programs at all, or the refusal below proves nothing.
 [ "$(su -s /bin/sh -c 'id -u' tester)" = 1000 ] || fail "cannot run programs as tester"
 run_tool --as tester flash "$IMAGE"
+# The window finds no device, leaves the labels blank and names the node it may not open.
+run_window --as tester --click
 stop_gadget velt
 [ "$TOOL_STATUS" -ne 0 ] || fail "$FLASH succeeded without access to /dev/$node"
 grep -q "$node" /tmp/tool.out || fail "the output does not name the refused node $node"
+[ "$WINDOW_STATUS" -eq 0 ] || fail "the window ended with status $WINDOW_STATUS"
+expect_window "caption lblVersion ' '"
+expect_window "outcome none"
+grep -q "^box Permission Error: .*/dev/$node" /tmp/window.out ||
+    fail "the window did not name the refused node /dev/$node"
 expect_gadget velt gadget: "mode-switches=0 records=0 bytes=0 sha256=e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"
 pass
