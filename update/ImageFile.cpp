@@ -52,11 +52,15 @@ void ImageReader::Close() {
 }
 
 std::string WithThousands(std::uint64_t value) {
-    std::string digits = std::to_string(value);
-    for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3) {
-        digits.insert(static_cast<std::size_t>(i), ",");
+    const std::string digits = std::to_string(value);
+    std::string text;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) {
+            text += ',';
+        }
+        text += digits[i];
     }
-    return digits;
+    return text;
 }
 
 ImageCheck CheckImage(const std::string& path, const std::string& name) {
