@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev libgl-dev
     libcli11-dev
     xvfb xauth fonts-liberation
-    qemu-system-x86 busybox-static cpio
+    qemu-system-x86 busybox-static cpio xz-utils file
     desktop-file-utils appstream xdotool
 )
 
