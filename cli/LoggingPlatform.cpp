@@ -11,18 +11,6 @@ std::string Result(bool ok) {
     return ok ? "ok" : "failed";
 }
 
-const char* StringName(HidString which) {
-    switch (which) {
-        case HidString::Manufacturer:
-            return "Manufacturer";
-        case HidString::Product:
-            return "Product";
-        case HidString::SerialNumber:
-            break;
-    }
-    return "SerialNumber";
-}
-
 class LoggingList final : public HidInterfaceList {
   public:
     LoggingList(std::unique_ptr<HidInterfaceList> inner, std::ostream& log)
@@ -95,7 +83,7 @@ bool LoggingPlatform::GetString(HidHandle handle, HidString which, std::uint8_t*
                                 std::size_t byteLength) {
     const bool ok = inner_.GetString(handle, which, buffer, byteLength);
     std::string line = "GetString ";
-    line += StringName(which);
+    line += HidStringName(which);
     line += " " + std::to_string(handle) + " -> ";
     line += ok ? "\"" + DecodeIdentityString(buffer, byteLength) + "\"" : std::string("failed");
     Log(line);

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace velt {
 
@@ -48,6 +50,35 @@ class HidInterfaceList {
     // index is past the last interface or the enumeration fails there.
     virtual bool Interface(std::uint32_t memberIndex, std::string& path) = 0;
 };
+
+// A list fixed when it is made, as most backends hand it out.
+class SnapshotInterfaceList final : public HidInterfaceList {
+  public:
+    explicit SnapshotInterfaceList(std::vector<std::string> paths) : paths_(std::move(paths)) {}
+    bool Interface(std::uint32_t memberIndex, std::string& path) override {
+        if (memberIndex >= paths_.size()) {
+            return false;
+        }
+        path = paths_[memberIndex];
+        return true;
+    }
+
+  private:
+    std::vector<std::string> paths_;
+};
+
+// "Manufacturer", "Product", "SerialNumber": for logs.
+inline const char* HidStringName(HidString which) {
+    switch (which) {
+        case HidString::Manufacturer:
+            return "Manufacturer";
+        case HidString::Product:
+            return "Product";
+        case HidString::SerialNumber:
+            break;
+    }
+    return "SerialNumber";
+}
 
 // The operations the device logic needs of the operating system's HID stack. Every
 // call is synchronous and made on the user-interface thread.

@@ -125,22 +125,6 @@ std::vector<std::string_view> Lines(std::string_view text) {
     return lines;
 }
 
-class SnapshotList final : public HidInterfaceList {
-  public:
-    explicit SnapshotList(std::vector<std::string> paths) : paths_(std::move(paths)) {}
-
-    bool Interface(std::uint32_t memberIndex, std::string& path) override {
-        if (memberIndex >= paths_.size()) {
-            return false;
-        }
-        path = paths_[memberIndex];
-        return true;
-    }
-
-  private:
-    std::vector<std::string> paths_;
-};
-
 }  // namespace
 
 HidrawPlatform::HidrawPlatform(std::string sysfsRoot, std::string devRoot,
@@ -180,7 +164,7 @@ std::unique_ptr<HidInterfaceList> HidrawPlatform::ListInterfaces() {
     for (const auto& node : nodes) {
         paths.push_back((fs::path(devRoot_) / node.second).string());
     }
-    return std::make_unique<SnapshotList>(std::move(paths));
+    return std::make_unique<SnapshotInterfaceList>(std::move(paths));
 }
 
 OpenError HidrawPlatform::OpenErrorFromErrno(int error) {

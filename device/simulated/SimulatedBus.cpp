@@ -77,18 +77,6 @@ std::vector<std::uint8_t> Utf16Le(const std::string& text) {
     return out;
 }
 
-const char* StringName(HidString which) {
-    switch (which) {
-        case HidString::Manufacturer:
-            return "Manufacturer";
-        case HidString::Product:
-            return "Product";
-        case HidString::SerialNumber:
-            return "SerialNumber";
-    }
-    return "?";
-}
-
 std::string PathOf(std::uint64_t n) {
     return "/sim/hidraw" + std::to_string(n);
 }
@@ -333,25 +321,6 @@ struct SimulatedBus::Impl : BusCore {
     using BusCore::BusCore;
 };
 
-namespace {
-
-class SnapshotList final : public HidInterfaceList {
-  public:
-    explicit SnapshotList(std::vector<std::string> paths) : paths_(std::move(paths)) {}
-    bool Interface(std::uint32_t memberIndex, std::string& path) override {
-        if (memberIndex >= paths_.size()) {
-            return false;
-        }
-        path = paths_[memberIndex];
-        return true;
-    }
-
-  private:
-    std::vector<std::string> paths_;
-};
-
-}  // namespace
-
 SimulatedBus::SimulatedBus(Clock& clock) : impl_(std::make_unique<Impl>(clock)) {}
 
 SimulatedBus::~SimulatedBus() = default;
@@ -454,7 +423,7 @@ std::vector<std::string> SimulatedBus::presentPaths() const {
 
 std::unique_ptr<HidInterfaceList> SimulatedBus::ListInterfaces() {
     impl_->Begin("List");
-    return std::make_unique<SnapshotList>(presentPaths());
+    return std::make_unique<SnapshotInterfaceList>(presentPaths());
 }
 
 HidHandle SimulatedBus::Open(const std::string& path, bool overlapped) {
@@ -526,7 +495,7 @@ bool SimulatedBus::GetCaps(HidHandle handle, HidpCaps& caps) {
 
 bool SimulatedBus::GetString(HidHandle handle, HidString which, std::uint8_t* buffer,
                              std::size_t byteLength) {
-    impl_->Begin(std::string("GetString ") + StringName(which) + " " + impl_->Describe(handle));
+    impl_->Begin(std::string("GetString ") + HidStringName(which) + " " + impl_->Describe(handle));
     const Device* device = impl_->Live(handle);
     if (device == nullptr || buffer == nullptr) {
         return false;
