@@ -1,7 +1,7 @@
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -15,22 +15,6 @@
 namespace velt {
 namespace {
 
-// The window's events go to the logic; once shown, the real button is clicked.
-struct ClickOnceShown final : WindowEvents {
-    FrmMain& logic;
-    QPushButton* button;
-    ClickOnceShown(FrmMain& l, QPushButton* b) : logic(l), button(b) {}
-    void Form_Load() override { logic.Form_Load(); }
-    void Form_Activate() override {
-        logic.Form_Activate();
-        QTimer::singleShot(0, button, &QPushButton::click);
-    }
-    void Form_Unload() override { logic.Form_Unload(); }
-    void Form_Terminate() override { logic.Form_Terminate(); }
-    void btnUpgradeFW_Click() override { logic.btnUpgradeFW_Click(); }
-    void Form_CloseRequest() override { logic.Form_CloseRequest(); }
-};
-
 TEST(QtUpdate, TheButtonUpdatesTheSimulatedDeviceAndTheWindowShowsProgress) {
     QApplication& app = test::TestApp();
     VirtualClock clock;
@@ -43,34 +27,31 @@ TEST(QtUpdate, TheButtonUpdatesTheSimulatedDeviceAndTheWindowShowsProgress) {
     window.SetMessageBoxObserver(
         [](QMessageBox& box) { QTimer::singleShot(0, &box, &QMessageBox::accept); });
 
-    struct Sample {
-        QString caption;
-        bool barVisible;
-        int barWidth;
-    };
-    std::vector<Sample> samples;
+    // The caption, and the bar's visibility and width, as each record reaches the device.
+    std::vector<std::tuple<QString, bool, int>> samples;
     bus.SetReportHook([&](const sim::ReportRecord& report) {
         if (report.productId == bootloaderProductId && report.accepted) {
-            samples.push_back({button->text(), bar->isVisible(), bar->width()});
+            samples.emplace_back(button->text(), bar->isVisible(), bar->width());
         }
     });
 
-    ClickOnceShown events(logic, button);
-    const int status = RunWindow(app, window, events);
-
+    // Once the window is shown, the real button is clicked.
+    test::EventLog events;
+    events.logic = &logic;
+    events.onActivate = [&] { QTimer::singleShot(0, button, &QPushButton::click); };
+    EXPECT_EQ(RunWindow(app, window, events), ExitStatusFor(UpdateOutcome::Success));
     EXPECT_EQ(logic.outcome(), UpdateOutcome::Success);
-    EXPECT_EQ(status, ExitStatusFor(UpdateOutcome::Success));
     EXPECT_NE(velt.Summary().find("sha256=" VELT_SAMPLE_IMAGE_SHA256), std::string::npos)
         << velt.Summary();
     ASSERT_EQ(samples.size(), VELT_SAMPLE_IMAGE_SIZE / 40u);
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        EXPECT_EQ(samples[i].caption, "Updating firmware...") << i;
-        EXPECT_TRUE(samples[i].barVisible) << i;
-        if (i > 0) {
-            EXPECT_GE(samples[i].barWidth, samples[i - 1].barWidth) << i;
-        }
+    int lastWidth = 0;
+    for (const auto& [caption, barVisible, barWidth] : samples) {
+        EXPECT_EQ(caption, "Updating firmware...");
+        EXPECT_TRUE(barVisible);
+        EXPECT_GE(barWidth, lastWidth);
+        lastWidth = barWidth;
     }
-    EXPECT_GT(samples.back().barWidth, samples.front().barWidth);
+    EXPECT_GT(lastWidth, std::get<2>(samples.front()));
 }
 
 }  // namespace
