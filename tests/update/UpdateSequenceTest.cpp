@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "Clock.h"
 #include "FakeWindow.h"
@@ -350,71 +351,66 @@ TEST_F(UpdateTest, ImagesThatCannotBeSentAreRefusedBeforeTheDeviceIsTouched) {
     }
 }
 
-TEST_F(UpdateTest, AnImageChangedBetweenCountingAndSendingIsNotSentBeyondTheCount) {
-    Image(400);
-    Start({.productId = bootloaderProductId});
-    spy.onSleep = [&](std::uint32_t ms) {
-        if (ms == 10) {  // after counting, before the probe
-            test::WriteFile(ImagePath(), test::PatternBytes(130));
+TEST_F(UpdateTest, AnImageChangedAfterCountingIsNeverSentBeyondTheCount) {
+    // 400 bytes counted (10 records), then the file shrinks to 130 or grows to 800.
+    const std::tuple<std::size_t, UpdateOutcome, std::size_t> cases[] = {
+        {130, UpdateOutcome::Failure, 3}, {800, UpdateOutcome::Success, 10}};
+    for (const auto& [newSize, outcome, records] : cases) {
+        SCOPED_TRACE(newSize);
+        Rig r;
+        r.Image(400);
+        r.Start({.productId = bootloaderProductId});
+        r.spy.onSleep = [&, newSize = newSize](std::uint32_t ms) {
+            if (ms == 10) {  // after counting, before the probe
+                test::WriteFile(r.ImagePath(), test::PatternBytes(newSize));
+            }
+        };
+        r.form.btnUpgradeFW_Click();
+        EXPECT_EQ(r.form.outcome(), outcome);
+        EXPECT_EQ(r.velt->records().size(), records);
+        if (outcome == UpdateOutcome::Failure) {
+            ASSERT_EQ(r.window.boxes.size(), 1U);
+            EXPECT_NE(r.window.boxes[0].text.find("changed"), std::string::npos);
         }
-    };
-    form.btnUpgradeFW_Click();
-    EXPECT_EQ(form.outcome(), UpdateOutcome::Failure);
-    EXPECT_EQ(velt->records().size(), 3U);
-    ASSERT_EQ(window.boxes.size(), 1U);
-    EXPECT_NE(window.boxes[0].text.find("changed"), std::string::npos);
-    ExpectClosedWith(1);
+        r.ExpectClosedWith(ExitStatusFor(outcome));
+    }
 }
 
-TEST_F(UpdateTest, AnImageThatGrewSendsOnlyTheCountedRecords) {
-    Image(400);
-    Start({.productId = bootloaderProductId});
-    spy.onSleep = [&](std::uint32_t ms) {
-        if (ms == 10) {
-            test::WriteFile(ImagePath(), test::PatternBytes(800));
+TEST_F(UpdateTest, CloseWhileWaitingCancelsAndWhileWritingWaitsForTheLastRecord) {
+    struct Case {
+        const char* state;
+        std::uint16_t productId;
+        std::size_t closeAtRecords;
+        UpdateOutcome outcome;
+        std::size_t records;
+    };
+    const Case cases[] = {
+        {"switching", applicationProductId, 0, UpdateOutcome::Cancelled, 0},
+        {"reopening", bootloaderProductId, 0, UpdateOutcome::Cancelled, 0},
+        {"transferring", bootloaderProductId, 4, UpdateOutcome::Success, 10},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.state);
+        Rig r;
+        r.Image(400);
+        r.Start({.productId = c.productId}, {.detachMs = 20, .reenumerateMs = 10'000});
+        r.window.onDoEvents = [&] {
+            if (r.velt->records().size() == c.closeAtRecords) {
+                r.form.Form_CloseRequest();
+            }
+        };
+        r.form.btnUpgradeFW_Click();
+        EXPECT_EQ(r.form.outcome(), c.outcome);
+        EXPECT_EQ(r.velt->records().size(), c.records);
+        if (c.outcome == UpdateOutcome::Cancelled) {
+            EXPECT_EQ(r.window.doEventsTimes.size(), 1U);  // the first wait cycle ends it
+            EXPECT_EQ(r.velt->reports().size(), c.productId == applicationProductId ? 1U : 0U);
+        } else {
+            EXPECT_NE(r.window.title, "Velt-USB Firmware Update");
+            EXPECT_EQ(r.window.buttonCaptions.back(), "Finishing...");
         }
-    };
-    form.btnUpgradeFW_Click();
-    EXPECT_EQ(form.outcome(), UpdateOutcome::Success);
-    EXPECT_EQ(velt->records().size(), 10U);
-    ExpectClosedWith(0);
-}
-
-TEST_F(UpdateTest, CloseDuringTheWaitsCancelsAndDuringTheTransferIsDeferred) {
-    Image(400);
-    Start({}, sim::VeltBehaviour{.detachMs = 20, .reenumerateMs = 10'000});
-    window.onDoEvents = [&] { form.Form_CloseRequest(); };
-    form.btnUpgradeFW_Click();
-    EXPECT_EQ(form.outcome(), UpdateOutcome::Cancelled);
-    EXPECT_TRUE(velt->records().empty());
-    EXPECT_EQ(window.doEventsTimes.size(), 1U);
-    ExpectClosedWith(2);
-}
-
-TEST_F(UpdateTest, CloseWhileReopeningCancels) {
-    Image(400);
-    Start({.productId = bootloaderProductId});
-    window.onDoEvents = [&] { form.Form_CloseRequest(); };
-    form.btnUpgradeFW_Click();
-    EXPECT_EQ(form.outcome(), UpdateOutcome::Cancelled);
-    EXPECT_TRUE(velt->reports().empty());
-    ExpectClosedWith(2);
-}
-
-TEST_F(UpdateTest, CloseDuringTheTransferWaitsForTheLastRecord) {
-    Image(400);
-    Start({.productId = bootloaderProductId});
-    window.onDoEvents = [&] {
-        if (velt->records().size() == 4) {
-            form.Form_CloseRequest();
-        }
-    };
-    form.btnUpgradeFW_Click();
-    EXPECT_EQ(form.outcome(), UpdateOutcome::Success);
-    EXPECT_EQ(velt->records().size(), 10U);
-    EXPECT_NE(window.title, "Velt-USB Firmware Update");
-    EXPECT_EQ(window.buttonCaptions.back(), "Finishing...");
-    ExpectClosedWith(0);
+        r.ExpectClosedWith(ExitStatusFor(c.outcome));
+    }
 }
 
 TEST_F(UpdateTest, ReportLengthsFollowTheDeviceAndShortOnesAreRefused) {
