@@ -38,9 +38,14 @@ TEST(QtUpdate, TheButtonUpdatesTheSimulatedDeviceAndTheWindowShowsProgress) {
     // Once the window is shown, the real button is clicked.
     test::EventLog events;
     events.logic = &logic;
-    events.onActivate = [&] { QTimer::singleShot(0, button, &QPushButton::click); };
+    bool barHiddenAtStart = false;
+    events.onActivate = [&] {
+        barHiddenAtStart = !bar->isVisible();
+        QTimer::singleShot(0, button, &QPushButton::click);
+    };
     EXPECT_EQ(RunWindow(app, window, events), ExitStatusFor(UpdateOutcome::Success));
     EXPECT_EQ(logic.outcome(), UpdateOutcome::Success);
+    EXPECT_TRUE(barHiddenAtStart);
     EXPECT_NE(velt.Summary().find("sha256=" VELT_SAMPLE_IMAGE_SHA256), std::string::npos)
         << velt.Summary();
     ASSERT_EQ(samples.size(), VELT_SAMPLE_IMAGE_SIZE / 40u);
