@@ -205,7 +205,9 @@ TEST_F(CliTest, WaitPollsUntilADeviceAppearsOrTheLimitOrCtrlC) {
 TEST_F(CliTest, FlashEndsWithTheStatusOfWhatHappened) {
     const std::string path = Image(400);
     struct Case {
-        sim::VeltBehaviour behaviour;
+        int refuseRecord;
+        bool ignoreSwitch;
+        std::uint32_t reenumerateMs;
         std::vector<std::string> options;
         std::vector<std::size_t> interruptAt;  // reports seen, the switch being the first
         int status;
@@ -214,18 +216,22 @@ TEST_F(CliTest, FlashEndsWithTheStatusOfWhatHappened) {
         std::uint64_t minMs = 0, maxMs = 1'000'000;
     };
     const Case cases[] = {
-        {{.refuseRecord = 3}, {}, {}, kExitUpdateFailed, "refused record 3 of 10.", 2},
-        {{.ignoreSwitch = true}, {"--timeout", "2"}, {}, kExitTimedOut, "timed out", 0, 2000, 2300},
-        {{.ignoreSwitch = true}, {}, {}, kExitTimedOut, "timed out", 0, 30000, 30300},
-        {{.reenumerateMs = 45000}, {"--timeout", "0"}, {}, kExitSuccess, "", 10, 45000},
-        {{}, {}, {4}, kExitSuccess, "the transfer will finish", 10},
-        {{}, {}, {4, 7}, kExitInterrupted, "stopped after 6 of 10 records", 6},
+        {3, false, 500, {}, {}, kExitUpdateFailed, "refused record 3 of 10.", 2},
+        {0, true, 500, {"--timeout", "2"}, {}, kExitTimedOut, "timed out", 0, 2000, 2300},
+        {0, true, 500, {}, {}, kExitTimedOut, "timed out", 0, 30000, 30300},
+        {0, false, 45000, {"--timeout", "0"}, {}, kExitSuccess, "", 10, 45000},
+        {0, false, 500, {}, {4}, kExitSuccess, "the transfer will finish", 10},
+        {0, false, 500, {}, {4, 7}, kExitInterrupted, "stopped after 6 of 10 records", 6},
         // Last: it leaves the device on its way to the bootloader.
-        {{}, {}, {1}, kExitInterrupted, "Cancelled. No firmware was written.", 0},
+        {0, false, 500, {}, {1}, kExitInterrupted, "Cancelled. No firmware was written.", 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
-        velt = &bus.AddVelt({}, c.behaviour);
+        sim::VeltBehaviour behaviour;
+        behaviour.refuseRecord = c.refuseRecord;
+        behaviour.ignoreSwitch = c.ignoreSwitch;
+        behaviour.reenumerateMs = c.reenumerateMs;
+        velt = &bus.AddVelt({}, behaviour);
         std::vector<std::string> args{"flash", path};
         args.insert(args.end(), c.options.begin(), c.options.end());
         interruptAt = c.interruptAt;
