@@ -114,13 +114,6 @@ TEST_F(DiscoveryTest, FirstMatchWinsWhateverTheVendorAndLaterOnesAreNeverOpened)
     EXPECT_LT(attributes, caps);
     EXPECT_LT(caps, query);
     EXPECT_EQ(CountCalls(bus, "Close " + first), 0);
-
-    // Application mode is taken as well.
-    DeviceState other;
-    sim::SimulatedBus bus2{clock};
-    bus2.AddVelt(Velt(applicationProductId, 0x0001));
-    EXPECT_TRUE(FindTheHid(bus2, other));
-    EXPECT_EQ(other.deviceAttributes.ProductID, applicationProductId);
 }
 
 TEST_F(DiscoveryTest, FailedOpensAndAttributeReadsArePassedOver) {

@@ -224,51 +224,45 @@ TEST_F(UpdateTest, ADeviceIgnoringTheSwitchGetsNoDataAndTheUserCanCancel) {
     ExpectClosedWith(2);
 }
 
-TEST_F(UpdateTest, RefusedRecordsEndTheTransferWithAMessage) {
-    for (const int refused : {1, 3, 200}) {
-        SCOPED_TRACE(refused);
+TEST_F(UpdateTest, ARefusedOrLostRecordEndsTheTransferWithAMessage) {
+    struct Case {
+        int refuseRecord;
+        int vanishAfter;
+        int accepted;
+    };
+    for (const Case c : {Case{1, 0, 0}, Case{3, 0, 2}, Case{200, 0, 199}, Case{0, 5, 5}}) {
+        SCOPED_TRACE(c.accepted);
         Rig r;
         r.Image(8000);
-        r.Start({}, sim::VeltBehaviour{.refuseRecord = refused});
+        sim::VeltBehaviour behaviour;
+        behaviour.refuseRecord = c.refuseRecord;
+        behaviour.vanishAfter = c.vanishAfter;
+        r.Start({}, behaviour);
         r.form.btnUpgradeFW_Click();
 
         EXPECT_EQ(r.form.outcome(), UpdateOutcome::Failure);
-        EXPECT_EQ(static_cast<int>(r.velt->records().size()), refused - 1);
-        // Nothing is sent after the refusal and nothing is sent again.
-        EXPECT_EQ(static_cast<int>(r.velt->reports().size()), 1 + refused);
+        EXPECT_EQ(static_cast<int>(r.velt->records().size()), c.accepted);
+        // Nothing is sent after the failed record and nothing is sent again.
+        EXPECT_EQ(static_cast<int>(r.ReportsIn(bootloaderProductId).size()),
+                  c.accepted + (c.refuseRecord > 0 ? 1 : 0));
         EXPECT_EQ(r.window.buttonCaptions.back(), "Updating firmware...");
-        EXPECT_EQ(r.window.picWidths, ProgressSteps(refused - 1, 200));
+        EXPECT_EQ(r.window.picWidths, ProgressSteps(c.accepted, 200));
         ASSERT_EQ(r.window.boxes.size(), 1U);
         EXPECT_EQ(r.window.boxes[0].title, "Update Error");
         EXPECT_EQ(r.window.boxes[0].style, 16);
         const std::string& text = r.window.boxes[0].text;
-        EXPECT_NE(text.find("refused record " + std::to_string(refused) + " of 200"),
+        EXPECT_NE(text.find("record " + std::to_string(c.accepted + 1) + " of 200"),
                   std::string::npos);
         EXPECT_NE(text.find("Start the update again"), std::string::npos);
         r.ExpectClosedWith(1);
     }
 }
 
-TEST_F(UpdateTest, ADeviceThatVanishesMidTransferIsAFailure) {
-    Image(8000);
-    Start({}, sim::VeltBehaviour{.vanishAfter = 5});
-    form.btnUpgradeFW_Click();
-    EXPECT_EQ(form.outcome(), UpdateOutcome::Failure);
-    EXPECT_EQ(velt->records().size(), 5U);
-    EXPECT_EQ(ReportsIn(bootloaderProductId).size(), 5U);
-    ASSERT_EQ(window.boxes.size(), 1U);
-    EXPECT_NE(window.boxes[0].text.find("record 6 of 200"), std::string::npos);
-    EXPECT_NE(window.boxes[0].text.find("not completely written"), std::string::npos);
-    ExpectClosedWith(1);
-}
-
 TEST_F(UpdateTest, ADeviceThatDoesNotAnswerTheProbeGetsNothing) {
     Image(80);
     sim::FailureInjection silent;
     silent.manufacturer = true;
-    velt = &bus.AddVelt(sim::DeviceModel{.productId = bootloaderProductId}, {}, silent);
-    window.events = &form;
-    form.Form_Load();
+    Start({.productId = bootloaderProductId}, {}, silent);
     form.btnUpgradeFW_Click();
     EXPECT_EQ(form.outcome(), UpdateOutcome::Failure);
     EXPECT_TRUE(velt->reports().empty());
