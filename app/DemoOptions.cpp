@@ -1,8 +1,10 @@
-#include "DemoOptions.h"
+#include "app/DemoOptions.h"
 
 #include <charconv>
 #include <cstdint>
 #include <vector>
+
+#include "Product.h"
 
 namespace velt {
 
@@ -91,8 +93,8 @@ std::optional<int> ParseDemoOptions(int argc, const char* const* argv, DemoOptio
     SimulatedDeviceOptions device(options, "--version");
 
     app.add_option("--folder", options.folder,
-                   "Application folder holding Velt-USB.bin (default: demo-image beside the "
-                   "program)");
+                   std::string("Application folder holding ") + product::imageName +
+                       " (default: demo-image beside the program)");
     device.AddTo(app);
     app.add_option("--screenshot", options.screenshot,
                    "Save the window's image once it has started, then exit");

@@ -6,8 +6,8 @@
 
 #include <CLI/CLI.hpp>
 
-#include "SimulatedBus.h"
-#include "UpdateSequence.h"
+#include "device/simulated/SimulatedBus.h"
+#include "update/UpdateListener.h"
 
 namespace velt {
 

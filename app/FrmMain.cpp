@@ -1,15 +1,50 @@
-#include "FrmMain.h"
+#include "app/FrmMain.h"
 
 #include <cmath>
 #include <filesystem>
 #include <system_error>
 
-#include "Discovery.h"
-#include "IdentityDisplay.h"
-#include "Layout.h"
-#include "WindowIdentityLabels.h"
+#include "Product.h"
+#include "app/Layout.h"
+#include "device/IdentityDisplay.h"
+#include "update/UpdateSequence.h"
 
 namespace velt {
+
+namespace {
+
+constexpr const char* kUpdateErrorTitle = "Update Error";
+constexpr const char* kFileErrorTitle = "File Error";
+constexpr const char* kDeferredTitle = "Velt-USB Firmware Update - closes when the update ends";
+
+// The identity display's four values in the window's value labels.
+class WindowIdentityLabels final : public IdentityLabels {
+  public:
+    explicit WindowIdentityLabels(WindowSystem& window) : window_(window) {}
+
+    void SetIdentityCaption(IdentityField field, const std::string& text) override {
+        window_.SetCaption(ControlFor(field), text);
+    }
+
+  private:
+    static Control ControlFor(IdentityField field) {
+        switch (field) {
+            case IdentityField::Manufacturer:
+                return Control::lblManuf;
+            case IdentityField::Product:
+                return Control::lblProduct;
+            case IdentityField::Version:
+                return Control::lblVersion;
+            case IdentityField::SerialNumber:
+                break;
+        }
+        return Control::lblSerialNumber;
+    }
+
+    WindowSystem& window_;
+};
+
+}  // namespace
 
 bool FileExists(const std::string& path) {
     std::error_code ec;
@@ -18,12 +53,16 @@ bool FileExists(const std::string& path) {
     return std::filesystem::exists(std::filesystem::symlink_status(path, ec)) && !ec;
 }
 
-FrmMain::FrmMain(WindowSystem& window, HidPlatform& platform, std::string applicationFolder)
-    : window_(window), platform_(platform), applicationFolder_(std::move(applicationFolder)) {}
+FrmMain::FrmMain(WindowSystem& window, HidBackend& backend, Clock& clock,
+                 std::string applicationFolder)
+    : window_(window),
+      backend_(backend),
+      clock_(clock),
+      applicationFolder_(std::move(applicationFolder)) {}
 
 std::string FrmMain::imagePath() const {
     return applicationFolder_ + static_cast<char>(std::filesystem::path::preferred_separator) +
-           std::string(kImageFileName);
+           product::imageName;
 }
 
 void FrmMain::Form_Load() {
@@ -35,9 +74,9 @@ void FrmMain::Form_Load() {
     // Rounds half to even, as the default floating-point environment does.
     progressFullWidth = static_cast<short>(std::nearbyint(window_.GetWidth(Control::Pic)));
     window_.SetVisible(Control::Pic, false);
-    state.deviceFound = FindTheHid(platform_, state, &refusedDevices_);
+    state.deviceFound = FindTheHid(backend_, state, &unusable_);
     WindowIdentityLabels labels(window_);
-    ShowDeviceInfo(platform_, state, labels);
+    ShowDeviceInfo(state, labels, clock_);
 }
 
 void FrmMain::Form_Activate() {
@@ -46,17 +85,20 @@ void FrmMain::Form_Activate() {
     }
     activated_ = true;
     if (fileMissing) {
-        window_.MessageBox("Cannot find Velt-USB.bin", "File Error", kMessageBoxCritical);
+        window_.MessageBox(std::string("Cannot find ") + product::imageName, kFileErrorTitle,
+                           kMessageBoxCritical);
         window_.Unload(ExitStatusFor(UpdateOutcome::Failure));
         return;
     }
     // A device that is present but may not be opened would otherwise look like no
     // device at all.
-    if (!state.deviceFound && !refusedDevices_.empty()) {
-        std::string nodes;
-        for (const auto& path : refusedDevices_) {
-            nodes += (nodes.empty() ? "" : ", ") + path;
+    std::string nodes;
+    for (const UnusableDevice& device : unusable_) {
+        if (device.error.kind() == DeviceErrorKind::PermissionDenied) {
+            nodes += (nodes.empty() ? "" : ", ") + device.info.path;
         }
+    }
+    if (!state.deviceFound && !nodes.empty()) {
         window_.MessageBox(
             "A Velt-USB is attached (" + nodes +
                 "), but this user may not open it: permission denied.\n\n"
@@ -69,28 +111,31 @@ void FrmMain::Form_Activate() {
 
 void FrmMain::Form_Unload() {
     unloaded_ = true;
-    state.commandHandle.close(platform_, state.apiResult);
-    state.queryHandle.close(platform_, state.apiResult);
+    state.Close();
 }
 
 void FrmMain::Form_Terminate() {
-    CloseDeviceHandles(platform_, state);
+    state.Close();
     if (!unloaded_) {
         window_.Unload(0);
     }
 }
 
 void FrmMain::btnUpgradeFW_Click() {
-    UpdateContext context{platform_, window_, state, imagePath(), progressFullWidth, closeGate_};
-    const UpdateOutcome outcome = velt::btnUpgradeFW_Click(context);
-    if (outcome != UpdateOutcome::None) {
-        outcome_ = outcome;
+    if (!state.deviceFound || updating_) {
+        return;
     }
+    window_.SetEnabled(Control::btnUpgradeFW, false);
+    updating_ = true;
+    UpdateContext context{backend_, clock_, state, *this, imagePath(), product::imageName};
+    outcome_ = UpdateFirmware(context).outcome;
+    updating_ = false;
+    window_.Unload(ExitStatusFor(outcome_));
 }
 
 void FrmMain::Form_CloseRequest() {
-    if (closeGate_.updating()) {
-        closeGate_.RequestClose();
+    if (updating_) {
+        closeRequested_ = true;
         return;
     }
     if (!unloaded_) {
@@ -98,9 +143,68 @@ void FrmMain::Form_CloseRequest() {
     }
 }
 
-void FrmMain::RefreshDevice() {
+void FrmMain::OnPhase(UpdatePhase phase) {
+    switch (phase) {
+        case UpdatePhase::SwitchingToBootloader:
+            window_.SetCaption(Control::btnUpgradeFW, "Switching to bootloader...");
+            break;
+        case UpdatePhase::Transferring:
+            recordsFlowing_ = true;
+            window_.SetCaption(Control::btnUpgradeFW, "Updating firmware...");
+            break;
+        case UpdatePhase::Finishing:
+            window_.SetCaption(Control::btnUpgradeFW, "Finishing...");
+            window_.SetWidth(Control::Pic, 0.0F);
+            break;
+        case UpdatePhase::CheckingImage:
+        case UpdatePhase::WaitingForDevice:
+            break;
+    }
+}
+
+void FrmMain::OnDeviceSearched(DeviceState& searched) {
     WindowIdentityLabels labels(window_);
-    velt::RefreshDevice(platform_, state, labels);
+    ShowDeviceInfo(searched, labels, clock_);
+}
+
+void FrmMain::OnProgress(int recordsSent, int totalRecords) {
+    if (recordsSent == 0) {
+        window_.SetVisible(Control::Pic, true);
+        window_.SetWidth(Control::Pic, 0.0F);
+        return;
+    }
+    // The bar counts one step more than there are records, so it never fills before it
+    // is reset: the full width times the records sent, over the records plus one.
+    const double width =
+        static_cast<double>(static_cast<std::int64_t>(progressFullWidth) * recordsSent) /
+        (totalRecords + 1);
+    window_.SetWidth(Control::Pic, static_cast<float>(width));
+    window_.Refresh(Control::Pic);
+}
+
+void FrmMain::OnFinished(const UpdateResult& result) {
+    if (result.outcome != UpdateOutcome::Failure || !result.error) {
+        return;
+    }
+    window_.SetWidth(Control::Pic, 0.0F);
+    const bool image = result.error->kind == UpdateErrorKind::ImageUnusable;
+    window_.MessageBox(DescribeUpdateError(*result.error),
+                       image ? kFileErrorTitle : kUpdateErrorTitle, kMessageBoxCritical);
+}
+
+std::optional<CancelCause> FrmMain::ShouldStop() {
+    window_.DoEvents();
+    if (!closeRequested_) {
+        return std::nullopt;
+    }
+    if (!recordsFlowing_) {
+        return CancelCause::User;
+    }
+    if (!deferralShown_) {
+        deferralShown_ = true;
+        window_.SetWindowTitle(kDeferredTitle);
+    }
+    return std::nullopt;
 }
 
 }  // namespace velt

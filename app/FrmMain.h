@@ -3,10 +3,12 @@
 #include <string>
 #include <vector>
 
-#include "DeviceState.h"
-#include "HidPlatform.h"
-#include "UpdateSequence.h"
-#include "WindowSystem.h"
+#include "app/WindowSystem.h"
+#include "device/Clock.h"
+#include "device/DeviceState.h"
+#include "device/Discovery.h"
+#include "device/HidDevice.h"
+#include "update/UpdateListener.h"
 
 namespace velt {
 
@@ -14,11 +16,12 @@ namespace velt {
 bool FileExists(const std::string& path);
 
 // The one window's logic: start-up, identity display, the update button and shut-down.
-// It reaches the window only through WindowSystem and the device only through
-// HidPlatform.
-class FrmMain final : public WindowEvents {
+// It reaches the window only through WindowSystem and the device only through the
+// backend; it renders what the update reports.
+class FrmMain final : public WindowEvents, private UpdateListener {
   public:
-    FrmMain(WindowSystem& window, HidPlatform& platform, std::string applicationFolder);
+    FrmMain(WindowSystem& window, HidBackend& backend, Clock& clock,
+            std::string applicationFolder);
 
     void Form_Load() override;
     void Form_Activate() override;
@@ -38,16 +41,28 @@ class FrmMain final : public WindowEvents {
     UpdateOutcome outcome() const { return outcome_; }
 
   private:
-    void RefreshDevice();
+    // UpdateListener
+    void OnPhase(UpdatePhase phase) override;
+    void OnDeviceSearched(DeviceState& state) override;
+    void OnProgress(int recordsSent, int totalRecords) override;
+    void OnFinished(const UpdateResult& result) override;
+    std::optional<CancelCause> ShouldStop() override;
 
     WindowSystem& window_;
-    HidPlatform& platform_;
+    HidBackend& backend_;
+    Clock& clock_;
     std::string applicationFolder_;
-    UpdateCloseGate closeGate_;
     UpdateOutcome outcome_ = UpdateOutcome::None;
     bool activated_ = false;
     bool unloaded_ = false;
-    std::vector<std::string> refusedDevices_;
+    std::vector<UnusableDevice> unusable_;
+    // The close gate: a close request while an update runs cancels it before the first
+    // record and is deferred once records flow, so a click on the close box never leaves
+    // the device half-written.
+    bool updating_ = false;
+    bool closeRequested_ = false;
+    bool recordsFlowing_ = false;
+    bool deferralShown_ = false;
 };
 
 }  // namespace velt

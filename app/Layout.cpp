@@ -1,4 +1,4 @@
-#include "Layout.h"
+#include "app/Layout.h"
 
 #include <stdexcept>
 

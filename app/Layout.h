@@ -5,7 +5,7 @@
 #include <span>
 #include <string_view>
 
-#include "WindowSystem.h"
+#include "app/WindowSystem.h"
 
 namespace velt {
 
@@ -31,9 +31,6 @@ inline constexpr int kClientWidthTwips = 5415;
 inline constexpr int kClientHeightTwips = 2970;
 
 inline constexpr std::string_view kWindowTitle = "Velt-USB Firmware Update";
-inline constexpr std::string_view kImageFileName = "Velt-USB.bin";
-inline constexpr std::string_view kVersionText = "1.01.0001";
-inline constexpr std::string_view kProductName = "Velt-USB firmware update";
 
 // Every control, from the top of the stacking order down.
 std::span<const ControlLayout> WindowLayout();

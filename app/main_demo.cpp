@@ -11,10 +11,10 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "DemoOptions.h"
-#include "FrmMain.h"
-#include "QtWindow.h"
-#include "SimulatedBus.h"
+#include "app/DemoOptions.h"
+#include "app/FrmMain.h"
+#include "app/qt/QtWindow.h"
+#include "device/simulated/SimulatedBus.h"
 
 namespace {
 
@@ -111,7 +111,7 @@ int main(int argc, char** argv) {
             : options.folder;
 
     velt::QtWindow window;
-    velt::FrmMain logic(window, bus, folder);
+    velt::FrmMain logic(window, bus, clock, folder);
     DemoDriver driver(logic, window, options);
 
     const bool unattended = options.autoUpdate || !options.screenshot.empty();

@@ -2,19 +2,20 @@
 // program.
 #include <QApplication>
 
-#include "FrmMain.h"
-#include "HidrawPlatform.h"
-#include "Layout.h"
-#include "QtWindow.h"
+#include "Product.h"
+#include "app/FrmMain.h"
+#include "app/qt/QtWindow.h"
+#include "device/hidraw/HidrawBackend.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("velt-usb-firmware"));
-    QCoreApplication::setApplicationVersion(
-        QString::fromUtf8(velt::kVersionText.data(), velt::kVersionText.size()));
+    QCoreApplication::setApplicationVersion(QString::fromUtf8(velt::product::versionText));
 
-    velt::HidrawPlatform platform;
+    velt::HidrawBackend backend;
+    velt::SteadyClock clock;
     velt::QtWindow window;
-    velt::FrmMain logic(window, platform, QCoreApplication::applicationDirPath().toStdString());
+    velt::FrmMain logic(window, backend, clock,
+                        QCoreApplication::applicationDirPath().toStdString());
     return velt::RunWindow(app, window, logic);
 }

@@ -1,4 +1,4 @@
-#include "Cli.h"
+#include "cli/Cli.h"
 
 #include <algorithm>
 #include <cctype>
@@ -7,21 +7,18 @@
 
 #include <CLI/CLI.hpp>
 
-#include "DemoOptions.h"
-#include "DeviceListing.h"
-#include "Discovery.h"
-#include "IdentityDisplay.h"
-#include "ImageFile.h"
-#include "ImageTransfer.h"
-#include "LoggingPlatform.h"
-#include "SimulatedBus.h"
-#include "SimulationOptions.h"
-#include "TerminalWindow.h"
-#include "UpdateSequence.h"
-
-#ifndef VELT_VERSION_TEXT
-#define VELT_VERSION_TEXT "unknown"
-#endif
+#include "Product.h"
+#include "app/DemoOptions.h"
+#include "cli/DeviceListing.h"
+#include "cli/LoggingBackend.h"
+#include "cli/SimulationOptions.h"
+#include "cli/TerminalReporter.h"
+#include "device/Discovery.h"
+#include "device/IdentityDisplay.h"
+#include "device/VeltProtocol.h"
+#include "device/simulated/SimulatedBus.h"
+#include "update/FirmwareImage.h"
+#include "update/UpdateSequence.h"
 
 namespace velt::cli {
 
@@ -29,8 +26,6 @@ namespace {
 
 constexpr const char* kProgram = "velt-usb-flash";
 constexpr std::uint32_t kWaitPollMs = 100;
-// Any positive width: the terminal only counts the steps of the bar.
-constexpr short kProgressWidth = 10000;
 
 struct FlashOptions {
     std::string image;
@@ -42,7 +37,7 @@ struct FlashOptions {
 
 // What one command works with.
 struct Session {
-    HidPlatform& platform;
+    HidBackend& backend;
     Clock& clock;
     const CliStreams& io;
     Interrupts& interrupts;
@@ -50,20 +45,18 @@ struct Session {
     bool terminalOut;
 };
 
-void ReportUnusable(Session& session) {
-    for (const ListedDevice& device : ListVeltDevices(session.platform)) {
-        if (device.usable) {
-            continue;
-        }
-        session.io.err << "  " << device.path << ": " << device.problem << '\n';
-        if (device.openError == OpenError::PermissionDenied) {
+void ReportUnusable(Session& session, const std::vector<UnusableDevice>& unusable) {
+    for (const UnusableDevice& device : unusable) {
+        session.io.err << "  " << device.info.path << ": " << OpenErrorText(device.error.kind())
+                       << '\n';
+        if (device.error.kind() == DeviceErrorKind::PermissionDenied) {
             session.io.err << "  hint: " << PermissionHint() << '\n';
         }
     }
 }
 
 int List(Session& session) {
-    const std::vector<ListedDevice> devices = ListVeltDevices(session.platform);
+    const std::vector<ListedDevice> devices = ListVeltDevices(session.backend);
     if (devices.empty()) {
         session.io.err << kProgram << ": no Velt-USB found" << std::endl;
         return kExitNoDevice;
@@ -71,14 +64,15 @@ int List(Session& session) {
     PrintListing(session.io.out, devices);
     session.io.out.flush();
     const bool usable = std::any_of(devices.begin(), devices.end(),
-                                    [](const ListedDevice& device) { return device.usable; });
+                                    [](const ListedDevice& device) { return !device.openError; });
     return usable ? kExitSuccess : kExitNoDevice;
 }
 
 // Discovery, polling every 100 ms while --wait allows. Returns an exit status when no
 // device is to be had.
 std::optional<int> Discover(Session& session, const FlashOptions& options, DeviceState& state) {
-    if (FindTheHid(session.platform, state)) {
+    std::vector<UnusableDevice> unusable;
+    if (FindTheHid(session.backend, state, &unusable)) {
         return std::nullopt;
     }
     if (options.waitSeconds) {
@@ -95,18 +89,20 @@ std::optional<int> Discover(Session& session, const FlashOptions& options, Devic
                 break;
             }
             session.clock.SleepMs(kWaitPollMs);
-            if (FindTheHid(session.platform, state)) {
+            unusable.clear();
+            if (FindTheHid(session.backend, state, &unusable)) {
                 return std::nullopt;
             }
         }
     }
     session.io.err << kProgram << ": no Velt-USB found" << std::endl;
-    ReportUnusable(session);
+    ReportUnusable(session, unusable);
     return kExitNoDevice;
 }
 
 // Asks on the terminal; false when the answer is not yes or Ctrl-C was pressed.
-bool Confirm(Session& session, const FlashOptions& options, int records, const std::string& path) {
+bool Confirm(Session& session, const FlashOptions& options, std::size_t records,
+             const std::string& path) {
     const int pressed = session.interrupts.Count();
     session.io.out << "Flash " << options.image << " (" << records
                    << " records) to the Velt-USB at " << path << "? [y/N] " << std::flush;
@@ -121,17 +117,42 @@ bool Confirm(Session& session, const FlashOptions& options, int records, const s
     return answer == "y" || answer == "yes";
 }
 
+// What the terminal says about a cancelled update; the exit status.
+int ReportCancelled(Session& session, const FlashOptions& options, const UpdateResult& result) {
+    std::ostream& err = session.io.err;
+    if (result.cause == CancelCause::Timeout) {
+        err << kProgram << ": timed out: the Velt-USB did not come back in bootloader mode within "
+            << options.timeoutSeconds
+            << " s. No firmware was written. Replug the device and start again (--timeout 0 "
+               "waits without limit)."
+            << std::endl;
+        return kExitTimedOut;
+    }
+    if (result.recordsSent > 0) {
+        err << "The update was stopped after " << result.recordsSent << " of "
+            << result.totalRecords
+            << " records. The firmware was not completely written. Start the update again."
+            << std::endl;
+    } else {
+        err << "Cancelled. No firmware was written. The device may be waiting in its "
+               "bootloader: start the update again to finish it."
+            << std::endl;
+    }
+    return result.cause == CancelCause::Interrupt ? kExitInterrupted : kExitUpdateFailed;
+}
+
 int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome) {
     std::ostream& out = session.io.out;
     std::ostream& err = session.io.err;
 
-    const ImageCheck image = CheckImage(options.image, options.image);
-    if (!image.ok) {
-        err << kProgram << ": " << image.message << std::endl;
+    // Read and checked once; the update sends exactly these bytes.
+    const ImageLoad load = LoadFirmwareImage(options.image, options.image);
+    if (!load.image) {
+        err << kProgram << ": " << load.message << std::endl;
         return kExitUsage;
     }
-    const int records = static_cast<int>(image.size / kRecordSize);
-    if (const auto rest = image.size % kRecordSize; rest != 0) {
+    const FirmwareImage& image = *load.image;
+    if (const auto rest = image.remainder(); rest != 0) {
         err << "warning: the last " << rest << " bytes of " << options.image
             << " do not fill a 40-byte record and will not be sent" << std::endl;
     }
@@ -140,33 +161,33 @@ int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome)
     if (const auto status = Discover(session, options, state)) {
         return *status;
     }
-    const HiddAttributes& found = state.deviceAttributes;
+    const DeviceAttributes& found = state.deviceAttributes;
     out << "Found the Velt-USB at " << state.devicePath << ": " << ModeName(found.ProductID)
         << " mode, " << Hex4(found.VendorID) << ':' << Hex4(found.ProductID) << ", version"
         << FormatVersion(found.VersionNumber) << std::endl;
 
     // Scripts run without a terminal and are not asked.
     if (session.terminalIn && session.terminalOut && !options.yes &&
-        !Confirm(session, options, records, state.devicePath)) {
-        CloseDeviceHandles(session.platform, state);
+        !Confirm(session, options, image.wholeRecords(), state.devicePath)) {
+        state.Close();
         err << "Not flashed." << std::endl;
         return kExitInterrupted;
     }
 
-    UpdateCloseGate gate;
-    TerminalWindow::Settings settings;
+    TerminalReporter::Settings settings;
     settings.redraw = session.terminalOut;
-    settings.timeoutMs = options.timeoutSeconds * 1000U;
-    settings.totalRecords = records;
-    TerminalWindow window(out, err, session.clock, session.interrupts, gate, settings);
-    UpdateContext context{session.platform, window, state,        options.image,
-                          kProgressWidth,   gate,   options.image};
-    outcome = btnUpgradeFW_Click(context);
+    settings.timeoutMs = static_cast<std::uint64_t>(options.timeoutSeconds) * 1000U;
+    TerminalReporter reporter(out, err, session.clock, session.interrupts, settings);
+    UpdateContext context{session.backend, session.clock, state,         reporter,
+                          options.image,   options.image, &image};
+    const UpdateResult result = UpdateFirmware(context);
+    outcome = result.outcome;
 
     switch (outcome) {
         case UpdateOutcome::Success:
-            out << "Done: " << window.recordsSent() << " records ("
-                << WithThousands(static_cast<std::uint64_t>(window.recordsSent()) * kRecordSize)
+            out << "Done: " << result.recordsSent << " records ("
+                << WithThousands(static_cast<std::uint64_t>(result.recordsSent) *
+                                 protocol::recordSize)
                 << " bytes) written to the Velt-USB." << std::endl;
             return kExitSuccess;
         case UpdateOutcome::Failure:
@@ -177,28 +198,7 @@ int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome)
         case UpdateOutcome::Cancelled:
             break;
     }
-    if (window.timedOut()) {
-        err << kProgram << ": timed out: the Velt-USB did not come back in bootloader mode within "
-            << options.timeoutSeconds
-            << " s. No firmware was written. Replug the device and start again (--timeout 0 "
-               "waits without limit)."
-            << std::endl;
-        return kExitTimedOut;
-    }
-    if (window.recordsSent() > 0) {
-        TransferResult stopped;
-        stopped.failure = TransferFailure::Stopped;
-        stopped.recordsSent = window.recordsSent();
-        stopped.wholeRecords = records;
-        err << DescribeTransferFailure(stopped, state.deviceCaps.FeatureReportByteLength,
-                                       options.image)
-            << std::endl;
-    } else {
-        err << "Cancelled. No firmware was written. The device may be waiting in its "
-               "bootloader: start the update again to finish it."
-            << std::endl;
-    }
-    return window.interrupted() ? kExitInterrupted : kExitUpdateFailed;
+    return ReportCancelled(session, options, result);
 }
 
 }  // namespace
@@ -207,7 +207,7 @@ int RunCli(const std::vector<std::string>& args, const CliStreams& streams,
            CliEnvironment& environment) {
     CLI::App app{"Writes firmware into the Velt-USB over Linux hidraw."};
     app.name(kProgram);
-    app.set_version_flag("--version", VELT_VERSION_TEXT);
+    app.set_version_flag("--version", product::versionText);
     app.require_subcommand(1);
     app.footer(
         "Exit status: 0 done, 1 update failed, 2 usage or image error, 3 no device, "
@@ -258,18 +258,18 @@ int RunCli(const std::vector<std::string>& args, const CliStreams& streams,
 
     std::unique_ptr<sim::SimulatedBus> bus;
     sim::SimulatedVelt* velt = nullptr;
-    HidPlatform* platform = &environment.platform;
+    HidBackend* backend = &environment.backend;
     if (simulation.simulate) {
         bus = std::make_unique<sim::SimulatedBus>(environment.clock);
         velt = PopulateBus(*bus, simulation.demo);
-        platform = bus.get();
+        backend = bus.get();
     }
-    std::optional<LoggingPlatform> logging;
+    std::optional<LoggingBackend> logging;
     if (verbose) {
-        platform = &logging.emplace(*platform, streams.err);
+        backend = &logging.emplace(*backend, streams.err);
     }
 
-    Session session{*platform,
+    Session session{*backend,
                     environment.clock,
                     streams,
                     environment.interrupts,

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "Clock.h"
-#include "HidPlatform.h"
-#include "Interrupts.h"
+#include "device/Clock.h"
+#include "device/HidDevice.h"
+#include "cli/Interrupts.h"
 
 namespace velt::cli {
 
@@ -30,7 +30,7 @@ struct CliStreams {
 struct CliEnvironment {
     Clock& clock;
     // The devices when --simulate is not given.
-    HidPlatform& platform;
+    HidBackend& backend;
     Interrupts& interrupts;
     // Standard input and output are terminals: asking is possible.
     bool terminalIn = false;

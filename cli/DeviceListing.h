@@ -6,20 +6,16 @@
 #include <string>
 #include <vector>
 
-#include "HidPlatform.h"
+#include "device/DeviceError.h"
+#include "device/HidDevice.h"
 
 namespace velt::cli {
 
-// One present HID interface that carries a Velt-USB product ID.
+// One present Velt-USB and what it tells about itself.
 struct ListedDevice {
-    std::string path;
-    std::uint16_t productId = 0;
-    // False: it could not be opened (or not read); `problem` says why.
-    bool usable = false;
-    OpenError openError = OpenError::None;
-    std::string problem;
-    std::uint16_t vendorId = 0;
-    std::uint16_t version = 0;
+    HidInterfaceInfo info;
+    // Set when it could not be opened.
+    std::optional<DeviceErrorKind> openError;
     // Absent when the device did not answer the query.
     std::optional<std::string> manufacturer;
     std::optional<std::string> product;
@@ -27,17 +23,15 @@ struct ListedDevice {
     std::optional<std::uint16_t> featureReportLength;
 };
 
-// Opens every present interface in turn, reads what a Velt-USB tells about itself and
-// closes it again. An interface that cannot be opened is listed when the platform can
-// tell its product ID without opening it.
-std::vector<ListedDevice> ListVeltDevices(HidPlatform& platform);
+// Opens every present Velt-USB in turn, reads what it tells about itself and lets it go.
+std::vector<ListedDevice> ListVeltDevices(HidBackend& backend);
 
 // Four lower-case hexadecimal digits.
 std::string Hex4(std::uint16_t value);
 // "application" or "bootloader".
 const char* ModeName(std::uint16_t productId);
 // Why an open failed, in a few words.
-std::string OpenErrorText(OpenError error);
+std::string OpenErrorText(DeviceErrorKind error);
 // What to do about a refused open.
 std::string PermissionHint();
 

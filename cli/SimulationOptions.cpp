@@ -1,4 +1,4 @@
-#include "SimulationOptions.h"
+#include "cli/SimulationOptions.h"
 
 namespace velt::cli {
 

@@ -2,7 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "DemoOptions.h"
+#include "app/DemoOptions.h"
 
 namespace velt::cli {
 

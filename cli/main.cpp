@@ -5,15 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "Cli.h"
-#include "HidrawPlatform.h"
-#include "Interrupts.h"
+#include "cli/Cli.h"
+#include "device/hidraw/HidrawBackend.h"
+#include "cli/Interrupts.h"
 
 int main(int argc, char** argv) {
     velt::cli::Interrupts interrupts(velt::cli::InstallInterruptHandler());
     velt::SteadyClock clock;
-    velt::HidrawPlatform platform;
-    velt::cli::CliEnvironment environment{clock, platform, interrupts,
+    velt::HidrawBackend backend;
+    velt::cli::CliEnvironment environment{clock, backend, interrupts,
                                           isatty(STDIN_FILENO) && isatty(STDOUT_FILENO),
                                           isatty(STDOUT_FILENO) != 0};
     const std::vector<std::string> args(argv + 1, argv + argc);

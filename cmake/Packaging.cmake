@@ -51,7 +51,7 @@ install(FILES ${velt_linux_dist}/70-velt-usb.rules
     DESTINATION ${VELT_UDEV_RULES_DIR} COMPONENT system)
 install(FILES ${velt_linux_dist}/velt-usb-firmware.desktop
     DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT system)
-install(FILES ${velt_linux_dist}/io.velt_usb.Firmware.metainfo.xml
+install(FILES ${VELT_METAINFO}
     DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT system)
 if(velt_have_icons)
     install(DIRECTORY ${VELT_ICON_DIR}/

@@ -1,4 +1,4 @@
-#include "Clock.h"
+#include "device/Clock.h"
 
 #include <chrono>
 #include <thread>

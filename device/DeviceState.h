@@ -1,40 +1,33 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
-#include "HidPlatform.h"
+#include "device/HidDevice.h"
 
 namespace velt {
 
-// A device handle held by the device state. A failed open leaves it closed; closing
-// a closed handle does nothing, so the platform never sees one handle closed twice.
-class HandleField {
-  public:
-    HidHandle value() const { return handle_; }
-    bool isOpen() const { return handle_ != kInvalidHandle; }
-    void assign(HidHandle handle) { handle_ = handle; }
-    // Closes an open handle and stores the platform's result in apiResult; otherwise
-    // leaves apiResult alone.
-    void close(HidPlatform& platform, std::int32_t& apiResult);
-
-  private:
-    HidHandle handle_ = kInvalidHandle;
+// What the last discovery pass found out about the device it matched.
+struct DeviceAttributes {
+    std::uint16_t VendorID = 0;
+    std::uint16_t ProductID = 0;
+    std::uint16_t VersionNumber = 0;
 };
 
 // The window-level record of the open device.
 struct DeviceState {
     bool deviceFound = false;
-    HandleField commandHandle;
-    HandleField queryHandle;
+    // Open while a device is found; closing it is letting it go.
+    std::unique_ptr<HidDevice> device;
     std::string devicePath;
-    HiddAttributes deviceAttributes;
-    HidpCaps deviceCaps;
-    std::int32_t apiResult = 0;
-    bool lastInterface = false;
-};
+    DeviceAttributes deviceAttributes;
+    // 0 when the device would not tell, so a length from an earlier device never
+    // outlives it.
+    std::uint16_t featureReportLength = 0;
 
-// Closes commandHandle, then queryHandle, where open.
-void CloseDeviceHandles(HidPlatform& platform, DeviceState& state);
+    // Lets go of the device; doing so twice does nothing.
+    void Close() { device.reset(); }
+};
 
 }  // namespace velt

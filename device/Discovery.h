@@ -3,21 +3,27 @@
 #include <string>
 #include <vector>
 
-#include "DeviceState.h"
-#include "HidPlatform.h"
+#include "device/DeviceError.h"
+#include "device/DeviceState.h"
+#include "device/HidDevice.h"
 
 namespace velt {
 
-// One discovery pass: walks the present HID interfaces in order, opens each, and stops
-// at the first whose product ID is 0x2442 or 0xB038 (the vendor ID is not examined).
-// At a match the capabilities are read and the query handle opened. Returns
-// state.deviceFound. Matching interfaces passed over because their open was refused
-// by permissions are appended to `refused` when given.
-bool FindTheHid(HidPlatform& platform, DeviceState& state,
-                std::vector<std::string>* refused = nullptr);
+// A Velt-USB that is present but could not be opened, and why.
+struct UnusableDevice {
+    HidInterfaceInfo info;
+    DeviceError error;
+};
 
-// Reads the capabilities of the device behind commandHandle; cleared when that fails,
-// so a report length from an earlier device never outlives it.
-void ReadDeviceCaps(HidPlatform& platform, DeviceState& state);
+// The present interfaces that carry a Velt-USB product ID (whatever the vendor ID), in
+// the backend's order.
+std::vector<HidInterfaceInfo> VeltInterfaces(HidBackend& backend);
+
+// One discovery pass: opens the first Velt-USB that can be opened and keeps it in
+// `state`, with its attributes and feature report length. Interfaces after it are never
+// opened. Returns state.deviceFound. Velt-USBs passed over because they could not be
+// opened are appended to `unusable` when given.
+bool FindTheHid(HidBackend& backend, DeviceState& state,
+                std::vector<UnusableDevice>* unusable = nullptr);
 
 }  // namespace velt

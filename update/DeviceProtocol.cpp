@@ -1,54 +1,31 @@
-#include "DeviceProtocol.h"
+#include "update/DeviceProtocol.h"
 
 #include <algorithm>
-#include <array>
+
+#include "device/VeltProtocol.h"
 
 namespace velt {
 
-namespace {
-constexpr std::size_t kModeSwitchBufferSize = 1001;
-constexpr std::size_t kDataReportBufferSize = 101;
-constexpr std::size_t kProbeBufferSize = 201;
-constexpr std::size_t kProbeLength = 100;
-
-bool SendFeature(HidPlatform& platform, DeviceState& state, const std::uint8_t* report,
-                 std::size_t length) {
-    const bool accepted = state.commandHandle.isOpen() &&
-                          platform.SetFeature(state.commandHandle.value(), report, length);
-    state.apiResult = accepted ? 1 : 0;
-    return accepted;
-}
-}  // namespace
-
-bool SendModeSwitchReport(HidPlatform& platform, DeviceState& state) {
-    const std::uint16_t length = state.deviceCaps.FeatureReportByteLength;
-    std::vector<std::uint8_t> report(std::max<std::size_t>(kModeSwitchBufferSize, length), 0);
-    report[1] = 0xDE;
-    report[2] = 0xFA;
-    report[3] = 0xCE;
-    return SendFeature(platform, state, report.data(), length);
+void SendModeSwitchReport(HidDevice& device, std::uint16_t featureReportLength) {
+    std::vector<std::uint8_t> report(featureReportLength, 0);
+    std::copy(protocol::modeSwitchCommand.begin(), protocol::modeSwitchCommand.end(),
+              report.begin() + 1);
+    device.SendFeatureReport(report);
 }
 
-DataReport::DataReport(std::uint16_t featureReportLength)
-    : buffer_(std::max<std::size_t>(kDataReportBufferSize, featureReportLength), 0),
-      length_(featureReportLength) {}
+DataReport::DataReport(std::uint16_t featureReportLength) : buffer_(featureReportLength, 0) {}
 
-void DataReport::Fill(const ImageRecord& record) {
+void DataReport::Fill(std::span<const std::uint8_t> record) {
     buffer_[0] = 0;
     std::copy(record.begin(), record.end(), buffer_.begin() + 1);
 }
 
-bool DataReport::Send(HidPlatform& platform, DeviceState& state) const {
-    return SendFeature(platform, state, buffer_.data(), length_);
+void DataReport::Send(HidDevice& device) const {
+    device.SendFeatureReport(buffer_);
 }
 
-bool RunReadinessProbe(HidPlatform& platform, DeviceState& state) {
-    std::array<std::uint8_t, kProbeBufferSize> probeBuffer{};
-    const bool answered = state.queryHandle.isOpen() &&
-                          platform.GetString(state.queryHandle.value(), HidString::Manufacturer,
-                                             probeBuffer.data(), kProbeLength);
-    state.apiResult = answered ? 1 : 0;
-    return answered;
+void RunReadinessProbe(HidDevice& device) {
+    (void)device.GetString(HidString::Manufacturer);
 }
 
 }  // namespace velt

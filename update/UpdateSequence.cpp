@@ -1,180 +1,193 @@
-#include "UpdateSequence.h"
+#include "update/UpdateSequence.h"
 
-#include "DeviceProtocol.h"
-#include "Discovery.h"
-#include "IdentityDisplay.h"
-#include "ImageFile.h"
-#include "ImageTransfer.h"
-#include "WindowIdentityLabels.h"
+#include "device/Discovery.h"
+#include "device/VeltProtocol.h"
+#include "update/DeviceProtocol.h"
 
 namespace velt {
 
 namespace {
 
 constexpr std::uint32_t kPollPauseMs = 100;
-constexpr const char* kUpdateErrorTitle = "Update Error";
-constexpr const char* kFileErrorTitle = "File Error";
-constexpr const char* kDeferredTitle = "Velt-USB Firmware Update - closes when the update ends";
+
+UpdateResult Finish(UpdateContext& context, UpdateResult result) {
+    context.state.Close();
+    context.listener.OnFinished(result);
+    return result;
+}
+
+UpdateResult Cancelled(CancelCause cause) {
+    UpdateResult result;
+    result.outcome = UpdateOutcome::Cancelled;
+    result.cause = cause;
+    return result;
+}
+
+UpdateResult Failed(UpdateError error) {
+    UpdateResult result;
+    result.outcome = UpdateOutcome::Failure;
+    result.recordsSent = error.recordsSent;
+    result.totalRecords = error.totalRecords;
+    result.error = std::move(error);
+    return result;
+}
+
+UpdateError TooShort(std::uint16_t length, std::uint16_t needed) {
+    UpdateError error;
+    error.kind = UpdateErrorKind::ReportTooShort;
+    error.featureReportLength = length;
+    error.neededLength = needed;
+    return error;
+}
 
 // One discovery pass that only a bootloader-mode device ends: an application-mode
 // device found meanwhile (not yet gone, or ignoring the switch) is let go again, so
 // firmware records never reach it.
 bool FindBootloader(UpdateContext& context) {
     DeviceState& state = context.state;
-    state.deviceFound = FindTheHid(context.platform, state);
-    return state.deviceFound && state.deviceAttributes.ProductID == bootloaderProductId;
+    state.deviceFound = FindTheHid(context.backend, state);
+    return state.deviceFound && state.deviceAttributes.ProductID == protocol::bootloaderProductId;
 }
 
-void LetGoOfWrongMode(UpdateContext& context) {
-    if (context.state.deviceFound) {
-        CloseDeviceHandles(context.platform, context.state);
-        context.state.deviceFound = false;
-    }
+void LetGoOfWrongMode(DeviceState& state) {
+    state.Close();
+    state.deviceFound = false;
 }
 
-// Polls every 100 ms, events first, until the bootloader answers. False: cancelled.
-bool PollForBootloader(UpdateContext& context) {
-    WindowIdentityLabels labels(context.window);
+// Polls every 100 ms, events first, until the bootloader answers.
+std::optional<CancelCause> PollForBootloader(UpdateContext& context) {
+    context.listener.OnPhase(UpdatePhase::WaitingForDevice);
     for (;;) {
-        if (!context.gate.ProcessEvents(context.window)) {
-            return false;
+        if (const auto cause = context.listener.ShouldStop()) {
+            return cause;
         }
-        context.platform.Sleep(kPollPauseMs);
+        context.clock.SleepMs(kPollPauseMs);
         const bool found = FindBootloader(context);
-        ShowDeviceInfo(context.platform, context.state, labels);
+        context.listener.OnDeviceSearched(context.state);
         if (found) {
-            return true;
+            return std::nullopt;
         }
-        LetGoOfWrongMode(context);
+        LetGoOfWrongMode(context.state);
     }
-}
-
-UpdateOutcome Finish(UpdateContext& context, UpdateOutcome outcome) {
-    CloseDeviceHandles(context.platform, context.state);
-    context.gate.End();
-    context.window.Unload(ExitStatusFor(outcome));
-    return outcome;
-}
-
-UpdateOutcome Fail(UpdateContext& context, const std::string& message, const char* title) {
-    CloseDeviceHandles(context.platform, context.state);
-    context.window.MessageBox(message, title, kMessageBoxCritical);
-    return Finish(context, UpdateOutcome::Failure);
 }
 
 }  // namespace
 
-int ExitStatusFor(UpdateOutcome outcome) {
-    switch (outcome) {
-        case UpdateOutcome::Failure:
-            return 1;
-        case UpdateOutcome::Cancelled:
-            return 2;
-        case UpdateOutcome::None:
-        case UpdateOutcome::Success:
-            break;
-    }
-    return 0;
-}
-
-const char* OutcomeName(UpdateOutcome outcome) {
-    switch (outcome) {
-        case UpdateOutcome::Success:
-            return "success";
-        case UpdateOutcome::Failure:
-            return "failure";
-        case UpdateOutcome::Cancelled:
-            return "cancelled";
-        case UpdateOutcome::None:
-            break;
-    }
-    return "none";
-}
-
-bool UpdateCloseGate::ProcessEvents(WindowSystem& window) {
-    window.DoEvents();
-    if (stopRequested_) {
-        return false;
-    }
-    if (!closeRequested_) {
-        return true;
-    }
-    if (!dataStarted_) {
-        return false;
-    }
-    if (!deferralShown_) {
-        deferralShown_ = true;
-        window.SetWindowTitle(kDeferredTitle);
-    }
-    return true;
-}
-
-bool EnterBootloader(UpdateContext& context) {
+std::optional<CancelCause> EnterBootloader(UpdateContext& context) {
     DeviceState& state = context.state;
-    if (!state.deviceFound) {
-        return true;
+    try {
+        SendModeSwitchReport(*state.device, state.featureReportLength);
+    } catch (const DeviceError&) {
+        // Not a failure: a device that resets at once may fail the request it has just
+        // obeyed. The wait below tells.
     }
-    // Not examined: a device that resets at once may fail the request it just obeyed.
-    SendModeSwitchReport(context.platform, state);
-    CloseDeviceHandles(context.platform, state);
-
-    context.platform.Sleep(kPollPauseMs);
+    state.Close();
+    context.clock.SleepMs(kPollPauseMs);
     if (FindBootloader(context)) {
-        return true;
+        return std::nullopt;
     }
-    LetGoOfWrongMode(context);
+    LetGoOfWrongMode(state);
     return PollForBootloader(context);
 }
 
-UpdateOutcome btnUpgradeFW_Click(UpdateContext& context) {
+UpdateResult SendFlashData(UpdateContext& context, const FirmwareImage& image) {
+    constexpr std::uint32_t kCountingPauseMs = 10;
+    constexpr std::uint32_t kRecordPauseMs = 20;
     DeviceState& state = context.state;
-    WindowSystem& window = context.window;
-    if (!state.deviceFound || context.gate.updating()) {
-        return UpdateOutcome::None;
-    }
-    window.SetEnabled(Control::btnUpgradeFW, false);
-    context.gate.Begin();
+    UpdateListener& listener = context.listener;
+    const int total = static_cast<int>(image.wholeRecords());
 
-    // Refuse the image before the device is touched, so it is never left in its
-    // bootloader for an image that was always going to be refused.
-    const ImageCheck image = CheckImage(context.imagePath, context.imageName);
-    if (!image.ok) {
-        return Fail(context, image.message, kFileErrorTitle);
+    if (state.featureReportLength < kMinDataReportLength) {
+        UpdateError error = TooShort(state.featureReportLength, kMinDataReportLength);
+        error.totalRecords = total;
+        return Failed(std::move(error));
     }
+    DataReport report(state.featureReportLength);
+    context.clock.SleepMs(kCountingPauseMs);
+    listener.OnProgress(0, total);
 
-    if (state.deviceAttributes.ProductID == applicationProductId) {
-        window.SetCaption(Control::btnUpgradeFW, "Switching to bootloader...");
-        const int length = state.deviceCaps.FeatureReportByteLength;
-        if (length < kMinModeSwitchLength) {
-            return Fail(context,
-                        "The device's feature report holds " + std::to_string(length) +
-                            " bytes; the switch to the bootloader needs at least " +
-                            std::to_string(kMinModeSwitchLength) +
-                            ". The device cannot be updated. No firmware was written.",
-                        kUpdateErrorTitle);
+    UpdateError error;
+    error.totalRecords = total;
+    try {
+        RunReadinessProbe(*state.device);
+    } catch (const DeviceError& probe) {
+        error.kind = UpdateErrorKind::ProbeFailed;
+        error.detail = probe.detail();
+        return Failed(std::move(error));
+    }
+    listener.OnPhase(UpdatePhase::Transferring);
+
+    for (int sent = 0; sent < total;) {
+        report.Fill(image.Record(static_cast<std::size_t>(sent)));
+        try {
+            report.Send(*state.device);
+        } catch (const DeviceError& send) {
+            state.Close();
+            error.kind = send.kind() == DeviceErrorKind::Disconnected ? UpdateErrorKind::DeviceLeft
+                         : send.kind() == DeviceErrorKind::Refused    ? UpdateErrorKind::RecordRefused
+                                                                      : UpdateErrorKind::DeviceFailed;
+            error.recordsSent = sent;
+            error.detail = send.detail();
+            return Failed(std::move(error));
         }
-        if (!EnterBootloader(context)) {
-            return Finish(context, UpdateOutcome::Cancelled);
+        context.clock.SleepMs(kRecordPauseMs);
+        ++sent;
+        listener.OnProgress(sent, total);
+        if (const auto cause = listener.ShouldStop()) {
+            state.Close();
+            UpdateResult stopped = Cancelled(*cause);
+            stopped.recordsSent = sent;
+            stopped.totalRecords = total;
+            return stopped;
+        }
+    }
+    listener.OnPhase(UpdatePhase::Finishing);
+    state.Close();
+    UpdateResult done;
+    done.outcome = UpdateOutcome::Success;
+    done.recordsSent = total;
+    done.totalRecords = total;
+    return done;
+}
+
+UpdateResult UpdateFirmware(UpdateContext& context) {
+    DeviceState& state = context.state;
+    if (!state.deviceFound || !state.device) {
+        return {};
+    }
+    // The image is refused before the device is touched, so the device is never left in
+    // its bootloader for an image that was always going to be refused.
+    context.listener.OnPhase(UpdatePhase::CheckingImage);
+    std::optional<FirmwareImage> loaded;
+    if (context.image == nullptr) {
+        ImageLoad load = LoadFirmwareImage(context.imagePath, context.imageName);
+        if (!load.image) {
+            UpdateError error;
+            error.kind = UpdateErrorKind::ImageUnusable;
+            error.detail = load.message;
+            return Finish(context, Failed(std::move(error)));
+        }
+        loaded = std::move(load.image);
+    }
+    const FirmwareImage& image = context.image != nullptr ? *context.image : *loaded;
+
+    if (state.deviceAttributes.ProductID == protocol::applicationProductId) {
+        context.listener.OnPhase(UpdatePhase::SwitchingToBootloader);
+        if (state.featureReportLength < kMinModeSwitchLength) {
+            return Finish(context,
+                          Failed(TooShort(state.featureReportLength, kMinModeSwitchLength)));
+        }
+        if (const auto cause = EnterBootloader(context)) {
+            return Finish(context, Cancelled(*cause));
         }
     }
 
-    CloseDeviceHandles(context.platform, state);
-    state.deviceFound = false;
-    if (!PollForBootloader(context)) {
-        return Finish(context, UpdateOutcome::Cancelled);
+    // Every transfer starts on a freshly opened device.
+    LetGoOfWrongMode(state);
+    if (const auto cause = PollForBootloader(context)) {
+        return Finish(context, Cancelled(*cause));
     }
-
-    const TransferResult result = SendFlashData(context);
-    if (result.failure == TransferFailure::Stopped) {
-        return Finish(context, UpdateOutcome::Cancelled);
-    }
-    if (!result) {
-        return Fail(context,
-                    DescribeTransferFailure(result, state.deviceCaps.FeatureReportByteLength,
-                                            context.imageName),
-                    kUpdateErrorTitle);
-    }
-    return Finish(context, UpdateOutcome::Success);
+    return Finish(context, SendFlashData(context, image));
 }
 
 }  // namespace velt

@@ -1,4 +1,4 @@
-#include "QtWindow.h"
+#include "app/qt/QtWindow.h"
 
 #include <algorithm>
 #include <cmath>

@@ -10,8 +10,8 @@
 #include <QPixmap>
 #include <QString>
 
-#include "Layout.h"
-#include "WindowSystem.h"
+#include "app/Layout.h"
+#include "app/WindowSystem.h"
 
 class QApplication;
 class QMessageBox;

@@ -1,4 +1,4 @@
-#include "HidrawIo.h"
+#include "device/hidraw/HidrawIo.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -1,4 +1,4 @@
-#include "ReportDescriptor.h"
+#include "device/hidraw/ReportDescriptor.h"
 
 #include <algorithm>
 #include <array>
@@ -209,10 +209,6 @@ ReportDescriptorSummary ParseReportDescriptor(std::span<const std::uint8_t> desc
     summary.outputReportByteLength = output.byteLength();
     summary.featureReportByteLength = feature.byteLength();
     return summary;
-}
-
-std::uint16_t FeatureReportByteLength(std::span<const std::uint8_t> descriptor) {
-    return ParseReportDescriptor(descriptor).featureReportByteLength;
 }
 
 }  // namespace velt::hidraw

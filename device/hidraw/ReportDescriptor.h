@@ -6,9 +6,9 @@
 
 namespace velt::hidraw {
 
-// What the Linux backend needs to know of a HID report descriptor: the report lengths
-// Windows reports in its capability record, and the usage of the first top-level
-// collection.
+// What a HID report descriptor declares: the report lengths as Windows reports them in
+// its capability record (so that both backends agree on a device), and the usage of the
+// first top-level collection.
 //
 // A report's byte length is computed the way Windows computes it: for each report ID,
 // Report Size x Report Count summed over every main item of the kind (Input, Output or
@@ -26,6 +26,8 @@ struct ReportDescriptorSummary {
     // (short or long item), the Push stack overflowed or a Pop found it empty. The
     // lengths then hold what was summed before the offending item.
     bool malformed = false;
+
+    bool operator==(const ReportDescriptorSummary&) const = default;
 };
 
 // Depth of the Push/Pop stack of global state; a deeper Push makes the descriptor
@@ -36,8 +38,5 @@ inline constexpr std::size_t kReportDescriptorPushDepth = 8;
 // parser never reads past the span, never overflows on hostile Report Size or Report
 // Count values, and bounds everything it keeps.
 ReportDescriptorSummary ParseReportDescriptor(std::span<const std::uint8_t> descriptor);
-
-// Shorthand for ParseReportDescriptor(descriptor).featureReportByteLength.
-std::uint16_t FeatureReportByteLength(std::span<const std::uint8_t> descriptor);
 
 }  // namespace velt::hidraw

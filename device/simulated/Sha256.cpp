@@ -1,131 +1,55 @@
-#include "Sha256.h"
+#include "device/simulated/Sha256.h"
 
-#include <algorithm>
+#include <openssl/evp.h>
+
+#include <stdexcept>
 
 namespace velt::sim {
 
 namespace {
 
-constexpr std::array<std::uint32_t, 64> kRound = {
-    0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
-    0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
-    0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
-    0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
-    0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
-    0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
-    0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
-    0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
-
-constexpr std::uint32_t Rotr(std::uint32_t x, int n) {
-    return (x >> n) | (x << (32 - n));
+void Check(int result) {
+    if (result != 1) {
+        throw std::runtime_error("libcrypto: SHA-256 failed");
+    }
 }
 
 }  // namespace
 
-Sha256::Sha256()
-    : state_{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
-             0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19} {}
-
-void Sha256::Block(const std::uint8_t* block) {
-    std::array<std::uint32_t, 64> w{};
-    for (int i = 0; i < 16; ++i) {
-        w[i] = (std::uint32_t{block[4 * i]} << 24) | (std::uint32_t{block[4 * i + 1]} << 16) |
-               (std::uint32_t{block[4 * i + 2]} << 8) | std::uint32_t{block[4 * i + 3]};
-    }
-    for (int i = 16; i < 64; ++i) {
-        const std::uint32_t s0 = Rotr(w[i - 15], 7) ^ Rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
-        const std::uint32_t s1 = Rotr(w[i - 2], 17) ^ Rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
-        w[i] = w[i - 16] + s0 + w[i - 7] + s1;
-    }
-    std::uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
-    std::uint32_t e = state_[4], f = state_[5], g = state_[6], h = state_[7];
-    for (int i = 0; i < 64; ++i) {
-        const std::uint32_t s1 = Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25);
-        const std::uint32_t choose = (e & f) ^ (~e & g);
-        const std::uint32_t t1 = h + s1 + choose + kRound[i] + w[i];
-        const std::uint32_t s0 = Rotr(a, 2) ^ Rotr(a, 13) ^ Rotr(a, 22);
-        const std::uint32_t majority = (a & b) ^ (a & c) ^ (b & c);
-        const std::uint32_t t2 = s0 + majority;
-        h = g;
-        g = f;
-        f = e;
-        e = d + t1;
-        d = c;
-        c = b;
-        b = a;
-        a = t1 + t2;
-    }
-    state_[0] += a;
-    state_[1] += b;
-    state_[2] += c;
-    state_[3] += d;
-    state_[4] += e;
-    state_[5] += f;
-    state_[6] += g;
-    state_[7] += h;
+void Sha256::FreeContext::operator()(evp_md_ctx_st* context) const {
+    EVP_MD_CTX_free(context);
 }
 
-void Sha256::Update(const std::uint8_t* data, std::size_t length) {
-    totalBytes_ += length;
-    while (length > 0) {
-        if (buffered_ == 0 && length >= 64) {
-            Block(data);
-            data += 64;
-            length -= 64;
-            continue;
-        }
-        const std::size_t take = std::min(length, buffer_.size() - buffered_);
-        std::copy(data, data + take, buffer_.begin() + static_cast<std::ptrdiff_t>(buffered_));
-        buffered_ += take;
-        data += take;
-        length -= take;
-        if (buffered_ == buffer_.size()) {
-            Block(buffer_.data());
-            buffered_ = 0;
-        }
+Sha256::Sha256() : context_(EVP_MD_CTX_new()) {
+    if (!context_) {
+        throw std::runtime_error("libcrypto: out of memory");
     }
+    Check(EVP_DigestInit_ex(context_.get(), EVP_sha256(), nullptr));
 }
 
-void Sha256::Update(std::string_view text) {
-    Update(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+Sha256::~Sha256() = default;
+Sha256::Sha256(Sha256&&) noexcept = default;
+Sha256& Sha256::operator=(Sha256&&) noexcept = default;
+
+void Sha256::Update(std::span<const std::uint8_t> data) {
+    Check(EVP_DigestUpdate(context_.get(), data.data(), data.size()));
 }
 
 std::array<std::uint8_t, 32> Sha256::Finish() {
-    const std::uint64_t bitLength = totalBytes_ * 8;
-    // Padding: a single 1 bit, zeros up to 56 mod 64, then the length in bits.
-    std::array<std::uint8_t, 72> padding{};
-    padding[0] = 0x80;
-    const std::size_t zeros = (buffered_ < 56) ? 56 - buffered_ : 120 - buffered_;
-    for (int i = 0; i < 8; ++i) {
-        padding[zeros + static_cast<std::size_t>(i)] =
-            static_cast<std::uint8_t>(bitLength >> (56 - 8 * i));
-    }
-    Update(padding.data(), zeros + 8);
-
     std::array<std::uint8_t, 32> digest{};
-    for (std::size_t i = 0; i < 8; ++i) {
-        for (std::size_t j = 0; j < 4; ++j) {
-            digest[4 * i + j] = static_cast<std::uint8_t>(state_[i] >> (24 - 8 * j));
-        }
-    }
+    unsigned int length = 0;
+    Check(EVP_DigestFinal_ex(context_.get(), digest.data(), &length));
     return digest;
 }
 
 std::string Sha256::Hex(const std::array<std::uint8_t, 32>& digest) {
     static constexpr char kDigits[] = "0123456789abcdef";
-    std::string text;
-    text.reserve(64);
-    for (std::uint8_t byte : digest) {
-        text.push_back(kDigits[byte >> 4]);
-        text.push_back(kDigits[byte & 0x0F]);
+    std::string hex;
+    for (const std::uint8_t byte : digest) {
+        hex += kDigits[byte >> 4];
+        hex += kDigits[byte & 0x0F];
     }
-    return text;
-}
-
-std::string Sha256::HexOf(std::string_view text) {
-    Sha256 hasher;
-    hasher.Update(text);
-    return Hex(hasher.Finish());
+    return hex;
 }
 
 }  // namespace velt::sim

@@ -1,95 +1,37 @@
-#include "SimulatedBus.h"
+#include "device/simulated/SimulatedBus.h"
 
 #include <algorithm>
 #include <limits>
+#include <map>
+#include <span>
+#include <utility>
 
-#include "Sha256.h"
+#include "device/IdentityText.h"
+#include "device/simulated/Sha256.h"
 
 namespace velt::sim {
 
 namespace {
 
-constexpr std::size_t kPayloadBytes = 40;
-// A data report carries the report ID and a 40-byte payload.
-constexpr std::size_t kDataReportLength = kPayloadBytes + 1;
-constexpr std::uint8_t kSwitchCommand[] = {0xDE, 0xFA, 0xCE};
-
-// UTF-8 to UTF-16LE; a malformed sequence becomes U+FFFD, as a descriptor decoder would
-// show it rather than fail.
-std::vector<std::uint8_t> Utf16Le(const std::string& text) {
-    std::vector<std::uint8_t> out;
-    auto put = [&out](std::uint32_t unit) {
-        out.push_back(static_cast<std::uint8_t>(unit & 0xFF));
-        out.push_back(static_cast<std::uint8_t>(unit >> 8));
-    };
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<std::uint8_t>(text[i]);
-        std::size_t extra = 0;
-        std::uint32_t code = 0;
-        std::uint32_t minimum = 0;
-        if (lead < 0x80) {
-            code = lead;
-        } else if ((lead & 0xE0) == 0xC0) {
-            extra = 1;
-            code = lead & 0x1F;
-            minimum = 0x80;
-        } else if ((lead & 0xF0) == 0xE0) {
-            extra = 2;
-            code = lead & 0x0F;
-            minimum = 0x800;
-        } else if ((lead & 0xF8) == 0xF0) {
-            extra = 3;
-            code = lead & 0x07;
-            minimum = 0x10000;
-        } else {
-            put(0xFFFD);
-            ++i;
-            continue;
-        }
-        bool valid = true;
-        for (std::size_t k = 1; valid && k <= extra; ++k) {
-            if (i + k >= text.size()) {
-                valid = false;
-                break;
-            }
-            const auto next = static_cast<std::uint8_t>(text[i + k]);
-            if ((next & 0xC0) != 0x80) {
-                valid = false;
-                break;
-            }
-            code = (code << 6) | (next & 0x3F);
-        }
-        if (!valid || code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-            put(0xFFFD);
-            ++i;
-            continue;
-        }
-        i += extra + 1;
-        if (code >= 0x10000) {
-            code -= 0x10000;
-            put(0xD800 | (code >> 10));
-            put(0xDC00 | (code & 0x3FF));
-        } else {
-            put(code);
-        }
-    }
-    return out;
-}
+// A data report carries the report ID and one record.
+constexpr std::size_t kDataReportLength = protocol::recordSize + 1;
 
 std::string PathOf(std::uint64_t n) {
     return "/sim/hidraw" + std::to_string(n);
 }
 
+// The command, then nothing but zeros.
 bool IsModeSwitch(const std::vector<std::uint8_t>& payload) {
-    if (payload.size() < std::size(kSwitchCommand)) {
-        return false;
-    }
-    if (!std::equal(std::begin(kSwitchCommand), std::end(kSwitchCommand), payload.begin())) {
-        return false;
-    }
-    return std::all_of(payload.begin() + std::size(kSwitchCommand), payload.end(),
+    const auto& command = protocol::modeSwitchCommand;
+    return payload.size() >= command.size() &&
+           std::equal(command.begin(), command.end(), payload.begin()) &&
+           std::all_of(payload.begin() + command.size(), payload.end(),
                        [](std::uint8_t b) { return b == 0; });
+}
+
+// No system call lies behind a simulated failure, so there is no system code either.
+[[noreturn]] void Fail(DeviceErrorKind kind, const std::string& what, const char* why) {
+    throw DeviceError(kind, 0, what + ": " + why);
 }
 
 }  // namespace
@@ -109,23 +51,14 @@ struct Device {
     std::unique_ptr<VeltImpl> velt;
 };
 
-struct Handle {
-    Device* device = nullptr;
-    std::uint64_t n = 0;  // the plugging it was opened on
-    std::string path;
-};
-
 struct BusCore {
     explicit BusCore(Clock& c) : clock(c) {}
 
     Clock& clock;
     std::uint64_t nextN = 0;
-    HidHandle nextHandle = 1;
     std::vector<std::unique_ptr<Device>> devices;
-    std::map<HidHandle, Handle> handles;
     std::map<std::string, int> openCounts;
-    OpenError lastOpenError = OpenError::None;
-    int invalidCloses = 0;
+    std::size_t openDevices = 0;
     std::vector<CallRecord> calls;
     std::function<void(const ReportRecord&)> reportHook;
 
@@ -147,23 +80,28 @@ struct BusCore {
 
     // Returns the time it brought the bus up to.
     std::uint64_t Update();
+    // The present interfaces in ascending N.
+    std::vector<HidInterfaceInfo> Present() {
+        Update();
+        std::vector<const Device*> present;
+        for (const auto& device : devices) {
+            if (device->present) {
+                present.push_back(device.get());
+            }
+        }
+        std::sort(present.begin(), present.end(),
+                  [](const Device* a, const Device* b) { return a->n < b->n; });
+        std::vector<HidInterfaceInfo> list;
+        for (const Device* device : present) {
+            list.push_back({device->path, device->model.vendorId, device->model.productId,
+                            device->model.version});
+        }
+        return list;
+    }
     std::uint64_t Begin(const std::string& text) {
         const std::uint64_t now = Update();
         calls.push_back({now, text});
         return now;
-    }
-    std::string Describe(HidHandle handle) const {
-        const auto it = handles.find(handle);
-        return it != handles.end() ? it->second.path : "#" + std::to_string(handle);
-    }
-    // The device behind an open handle, or null once it has left the bus.
-    Device* Live(HidHandle handle) {
-        const auto it = handles.find(handle);
-        if (it == handles.end()) {
-            return nullptr;
-        }
-        Device* device = it->second.device;
-        return device->present && device->n == it->second.n ? device : nullptr;
     }
 };
 
@@ -186,16 +124,18 @@ class VeltImpl final : public SimulatedVelt {
     }
     const std::vector<ReportRecord>& reports() const override { return reports_; }
     int modeSwitches() const override { return modeSwitches_; }
-    const std::vector<std::array<std::uint8_t, 40>>& records() const override { return records_; }
+    const std::vector<std::array<std::uint8_t, protocol::recordSize>>& records() const override {
+        return records_;
+    }
 
     std::string Summary() const override {
         Sha256 hasher;
         for (const auto& record : records_) {
-            hasher.Update(record.data(), record.size());
+            hasher.Update(record);
         }
         return "mode-switches=" + std::to_string(modeSwitches_) +
                " records=" + std::to_string(records_.size()) +
-               " bytes=" + std::to_string(records_.size() * kPayloadBytes) +
+               " bytes=" + std::to_string(records_.size() * protocol::recordSize) +
                " sha256=" + Sha256::Hex(hasher.Finish());
     }
 
@@ -217,7 +157,7 @@ class VeltImpl final : public SimulatedVelt {
         if (behaviour_.bootloaderIdentity) {
             device_.model = *behaviour_.bootloaderIdentity;
         }
-        device_.model.productId = bootloaderProductId;
+        device_.model.productId = protocol::bootloaderProductId;
         bus_.Plug(device_);
     }
 
@@ -227,15 +167,15 @@ class VeltImpl final : public SimulatedVelt {
     }
 
     // The device's answer to one feature report; records it either way.
-    bool Receive(const std::uint8_t* report, std::size_t length, std::uint64_t now) {
+    bool Receive(std::span<const std::uint8_t> report, std::uint64_t now) {
         ReportRecord record;
         record.timeMs = now;
         record.productId = device_.model.productId;
-        record.length = length;
-        if (report != nullptr && length > 1) {
-            record.bytes.assign(report + 1, report + length);
+        record.length = report.size();
+        if (!report.empty()) {
+            record.bytes.assign(report.begin() + 1, report.end());
         }
-        record.accepted = Decide(report, length, record.bytes, now);
+        record.accepted = Decide(record.bytes, report.size(), now);
         reports_.push_back(record);
         if (bus_.reportHook) {
             bus_.reportHook(record);
@@ -244,12 +184,11 @@ class VeltImpl final : public SimulatedVelt {
     }
 
   private:
-    bool Decide(const std::uint8_t* report, std::size_t length,
-                const std::vector<std::uint8_t>& payload, std::uint64_t now) {
-        if (report == nullptr || length == 0 || length > device_.model.featureReportLength) {
+    bool Decide(const std::vector<std::uint8_t>& payload, std::size_t length, std::uint64_t now) {
+        if (length == 0 || length > device_.model.featureReportLength) {
             return false;
         }
-        if (device_.model.productId != bootloaderProductId) {
+        if (device_.model.productId != protocol::bootloaderProductId) {
             if (IsModeSwitch(payload)) {
                 ++modeSwitches_;
                 // A switch while one is under way changes nothing: the firmware is already
@@ -268,8 +207,8 @@ class VeltImpl final : public SimulatedVelt {
         if (dataReports_ == behaviour_.refuseRecord) {
             return false;
         }
-        std::array<std::uint8_t, kPayloadBytes> stored{};
-        std::copy_n(payload.begin(), kPayloadBytes, stored.begin());
+        std::array<std::uint8_t, protocol::recordSize> stored{};
+        std::copy_n(payload.begin(), protocol::recordSize, stored.begin());
         records_.push_back(stored);
         if (static_cast<int>(records_.size()) == behaviour_.vanishAfter) {
             CancelEvents();
@@ -282,7 +221,7 @@ class VeltImpl final : public SimulatedVelt {
     Device& device_;
     VeltBehaviour behaviour_;
     std::vector<ReportRecord> reports_;
-    std::vector<std::array<std::uint8_t, kPayloadBytes>> records_;
+    std::vector<std::array<std::uint8_t, protocol::recordSize>> records_;
     int modeSwitches_ = 0;
     int dataReports_ = 0;
     std::optional<std::uint64_t> detachAt_;
@@ -313,6 +252,79 @@ std::uint64_t BusCore::Update() {
     }
 }
 
+// One opened interface. It holds the bus core so that it can be destroyed after the bus.
+class SimulatedDevice final : public HidDevice {
+  public:
+    SimulatedDevice(std::shared_ptr<BusCore> bus, Device& device)
+        : bus_(std::move(bus)), device_(device), n_(device.n), path_(device.path) {
+        ++bus_->openDevices;
+    }
+    ~SimulatedDevice() override {
+        bus_->Begin("Close " + path_);
+        --bus_->openDevices;
+    }
+
+    std::uint16_t FeatureReportLength() override {
+        const Device& device = Live("FeatureReportLength " + path_);
+        if (device.failures.featureLength) {
+            Fail(DeviceErrorKind::Io, "FeatureReportLength " + path_, "injected failure");
+        }
+        return device.model.featureReportLength;
+    }
+
+    std::string GetString(HidString which) override {
+        const std::string what = std::string("GetString ") + HidStringName(which) + " " + path_;
+        const Device& device = Live(what);
+        const auto& [text, fail] = [&]() -> std::pair<const std::optional<std::string>&, bool> {
+            switch (which) {
+                case HidString::Manufacturer:
+                    return {device.model.manufacturer, device.failures.manufacturer};
+                case HidString::Product:
+                    return {device.model.product, device.failures.product};
+                case HidString::SerialNumber:
+                    break;
+            }
+            return {device.model.serial, device.failures.serial};
+        }();
+        if (fail) {
+            Fail(DeviceErrorKind::Io, what, "injected failure");
+        }
+        if (!text) {
+            Fail(DeviceErrorKind::NotSupported, what, "the device has no such string");
+        }
+        return ClampIdentityText(*text);
+    }
+
+    void SendFeatureReport(std::span<const std::uint8_t> report) override {
+        const std::string what = "SendFeatureReport " + path_;
+        Device& device = Live(what, " " + std::to_string(report.size()));
+        bool accepted = !report.empty() && report.size() <= device.model.featureReportLength;
+        if (device.velt) {
+            accepted = device.velt->Receive(report, bus_->clock.NowMs());
+            // A zero detach time takes effect at once.
+            bus_->Update();
+        }
+        if (!accepted) {
+            Fail(DeviceErrorKind::Refused, what, "the device refused the report");
+        }
+    }
+
+  private:
+    // Records the call; the device, unless it has left the bus since it was opened.
+    Device& Live(const std::string& what, const std::string& arguments = "") {
+        bus_->Begin(what + arguments);
+        if (!device_.present || device_.n != n_) {
+            Fail(DeviceErrorKind::Disconnected, what, "the device left the bus");
+        }
+        return device_;
+    }
+
+    std::shared_ptr<BusCore> bus_;
+    Device& device_;
+    std::uint64_t n_;  // the plugging it was opened on
+    std::string path_;
+};
+
 }  // namespace detail
 
 using namespace detail;
@@ -321,9 +333,18 @@ struct SimulatedBus::Impl : BusCore {
     using BusCore::BusCore;
 };
 
-SimulatedBus::SimulatedBus(Clock& clock) : impl_(std::make_unique<Impl>(clock)) {}
+SimulatedBus::SimulatedBus(Clock& clock) : impl_(std::make_shared<Impl>(clock)) {}
 
-SimulatedBus::~SimulatedBus() = default;
+// The device objects still open see every device gone.
+SimulatedBus::~SimulatedBus() {
+    for (auto& device : impl_->devices) {
+        if (device->velt) {
+            device->velt->CancelEvents();
+        }
+        impl_->Leave(*device);
+    }
+    impl_->reportHook = nullptr;
+}
 
 std::string SimulatedBus::AddDevice(const DeviceModel& model, const FailureInjection& failures) {
     impl_->Update();
@@ -391,12 +412,8 @@ void SimulatedBus::ClearCalls() {
     impl_->calls.clear();
 }
 
-std::size_t SimulatedBus::openHandleCount() const {
-    return impl_->handles.size();
-}
-
-int SimulatedBus::invalidCloses() const {
-    return impl_->invalidCloses;
+std::size_t SimulatedBus::openDeviceCount() const {
+    return impl_->openDevices;
 }
 
 int SimulatedBus::openCount(const std::string& path) const {
@@ -405,147 +422,30 @@ int SimulatedBus::openCount(const std::string& path) const {
 }
 
 std::vector<std::string> SimulatedBus::presentPaths() const {
-    impl_->Update();
-    std::vector<const Device*> present;
-    for (const auto& device : impl_->devices) {
-        if (device->present) {
-            present.push_back(device.get());
-        }
-    }
-    std::sort(present.begin(), present.end(),
-              [](const Device* a, const Device* b) { return a->n < b->n; });
     std::vector<std::string> paths;
-    for (const Device* device : present) {
-        paths.push_back(device->path);
+    for (const HidInterfaceInfo& info : impl_->Present()) {
+        paths.push_back(info.path);
     }
     return paths;
 }
 
-std::unique_ptr<HidInterfaceList> SimulatedBus::ListInterfaces() {
+std::vector<HidInterfaceInfo> SimulatedBus::ListInterfaces() {
     impl_->Begin("List");
-    return std::make_unique<SnapshotInterfaceList>(presentPaths());
+    return impl_->Present();
 }
 
-HidHandle SimulatedBus::Open(const std::string& path, bool overlapped) {
-    impl_->Begin("Open " + path + (overlapped ? " overlapped" : ""));
+std::unique_ptr<HidDevice> SimulatedBus::Open(const std::string& path) {
+    const std::string what = "Open " + path;
+    impl_->Begin(what);
     ++impl_->openCounts[path];
     Device* device = impl_->FindPresent(path);
     if (device == nullptr) {
-        impl_->lastOpenError = OpenError::NotFound;
-        return kInvalidHandle;
+        Fail(DeviceErrorKind::Disconnected, what, "no such device");
     }
-    if (overlapped ? device->failures.secondOpen : device->failures.open) {
-        impl_->lastOpenError = device->failures.openError;
-        return kInvalidHandle;
+    if (device->failures.open) {
+        Fail(*device->failures.open, what, "injected failure");
     }
-    impl_->lastOpenError = OpenError::None;
-    const HidHandle handle = impl_->nextHandle++;
-    impl_->handles[handle] = Handle{device, device->n, path};
-    return handle;
-}
-
-OpenError SimulatedBus::LastOpenError() const {
-    return impl_->lastOpenError;
-}
-
-bool SimulatedBus::PeekProductId(const std::string& path, std::uint16_t& productId) {
-    impl_->Begin("PeekProductId " + path);
-    const Device* device = impl_->FindPresent(path);
-    if (device == nullptr) {
-        return false;
-    }
-    productId = device->model.productId;
-    return true;
-}
-
-bool SimulatedBus::Close(HidHandle handle) {
-    impl_->Begin("Close " + impl_->Describe(handle));
-    // A handle to a device that has left still needs closing, and closing it works.
-    if (impl_->handles.erase(handle) == 0) {
-        ++impl_->invalidCloses;
-        return false;
-    }
-    return true;
-}
-
-bool SimulatedBus::GetAttributes(HidHandle handle, HiddAttributes& attributes) {
-    impl_->Begin("GetAttributes " + impl_->Describe(handle));
-    const Device* device = impl_->Live(handle);
-    if (device == nullptr || device->failures.attributes) {
-        return false;
-    }
-    attributes.VendorID = device->model.vendorId;
-    attributes.ProductID = device->model.productId;
-    attributes.VersionNumber = device->model.version;
-    return true;
-}
-
-bool SimulatedBus::GetCaps(HidHandle handle, HidpCaps& caps) {
-    impl_->Begin("GetCaps " + impl_->Describe(handle));
-    const Device* device = impl_->Live(handle);
-    if (device == nullptr || device->failures.caps) {
-        return false;
-    }
-    caps = HidpCaps{};
-    caps.Usage = device->model.usage;
-    caps.UsagePage = device->model.usagePage;
-    caps.FeatureReportByteLength = device->model.featureReportLength;
-    return true;
-}
-
-bool SimulatedBus::GetString(HidHandle handle, HidString which, std::uint8_t* buffer,
-                             std::size_t byteLength) {
-    impl_->Begin(std::string("GetString ") + HidStringName(which) + " " + impl_->Describe(handle));
-    const Device* device = impl_->Live(handle);
-    if (device == nullptr || buffer == nullptr) {
-        return false;
-    }
-    const std::optional<std::string>* text = nullptr;
-    bool fail = false;
-    switch (which) {
-        case HidString::Manufacturer:
-            text = &device->model.manufacturer;
-            fail = device->failures.manufacturer;
-            break;
-        case HidString::Product:
-            text = &device->model.product;
-            fail = device->failures.product;
-            break;
-        case HidString::SerialNumber:
-            text = &device->model.serial;
-            fail = device->failures.serial;
-            break;
-    }
-    if (fail || text == nullptr || !text->has_value()) {
-        return false;
-    }
-    std::vector<std::uint8_t> encoded = Utf16Le(**text);
-    encoded.push_back(0);
-    encoded.push_back(0);
-    // Like the real query, a short buffer gets what fits, terminator or not.
-    std::copy_n(encoded.begin(), std::min(encoded.size(), byteLength), buffer);
-    return true;
-}
-
-bool SimulatedBus::SetFeature(HidHandle handle, const std::uint8_t* report, std::size_t length) {
-    const std::uint64_t now =
-        impl_->Begin("SetFeature " + impl_->Describe(handle) + " " + std::to_string(length));
-    Device* device = impl_->Live(handle);
-    if (device == nullptr) {
-        return false;
-    }
-    if (device->velt) {
-        const bool accepted = device->velt->Receive(report, length, now);
-        // A zero detach time takes effect at once.
-        impl_->Update();
-        return accepted;
-    }
-    return report != nullptr && length > 0 && length <= device->model.featureReportLength;
-}
-
-void SimulatedBus::Sleep(std::uint32_t milliseconds) {
-    impl_->Begin("Sleep " + std::to_string(milliseconds));
-    impl_->clock.SleepMs(milliseconds);
+    return std::make_unique<SimulatedDevice>(impl_, *device);
 }
 
 }  // namespace velt::sim

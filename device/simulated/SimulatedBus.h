@@ -1,43 +1,39 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "Clock.h"
-#include "HidPlatform.h"
+#include "device/Clock.h"
+#include "device/DeviceError.h"
+#include "device/HidDevice.h"
+#include "device/VeltProtocol.h"
 
 namespace velt::sim {
 
 // A HID interface as it is plugged in.
 struct DeviceModel {
     std::uint16_t vendorId = 0x1209;
-    std::uint16_t productId = applicationProductId;
+    std::uint16_t productId = protocol::applicationProductId;
     std::uint16_t version = 0x0102;
-    // UTF-8; an absent string makes its query fail.
+    // UTF-8; an absent string makes its query throw NotSupported.
     std::optional<std::string> manufacturer = "Velt Instruments";
     std::optional<std::string> product = "Velt-USB";
     std::optional<std::string> serial = "VU-000123";
     // Length of a feature report including the report ID byte; 0: no feature report.
     std::uint16_t featureReportLength = 41;
-    // Top-level collection, as the capability query reports it.
-    std::uint16_t usagePage = 0xFF00;
-    std::uint16_t usage = 0x0001;
 };
 
 // Calls that fail on purpose.
 struct FailureInjection {
-    bool open = false;        // every synchronous open fails
-    bool secondOpen = false;  // every overlapped open fails
-    OpenError openError = OpenError::Other;
-    bool attributes = false;
-    bool caps = false;
-    bool manufacturer = false;
+    std::optional<DeviceErrorKind> open = std::nullopt;  // every open throws this kind
+    bool featureLength = false;                          // FeatureReportLength() throws Io
+    bool manufacturer = false;                           // the string queries throw Io
     bool product = false;
     bool serial = false;
 };
@@ -71,7 +67,7 @@ struct ReportRecord {
 class SimulatedVelt {
   public:
     virtual ~SimulatedVelt() = default;
-    // These bring the device up to the clock's time first, like the platform calls.
+    // These bring the device up to the clock's time first, like the backend calls.
     virtual bool present() const = 0;
     virtual std::uint16_t productId() const = 0;
     // The current path, or the last one while the device is off the bus.
@@ -79,34 +75,32 @@ class SimulatedVelt {
     virtual const std::vector<ReportRecord>& reports() const = 0;
     virtual int modeSwitches() const = 0;
     // The 40-byte payloads of the data reports accepted in bootloader mode, in order.
-    virtual const std::vector<std::array<std::uint8_t, 40>>& records() const = 0;
+    virtual const std::vector<std::array<std::uint8_t, protocol::recordSize>>& records() const = 0;
     // "mode-switches=<n> records=<n> bytes=<n> sha256=<hex>" over records().
     virtual std::string Summary() const = 0;
 };
 
-// One call the tool made to the platform, for checking order and arguments in tests.
-// timeMs is the clock at the start of the call. The texts:
+// One call the tool made to the backend or a device, for checking order and arguments in
+// tests. timeMs is the clock at the start of the call. The texts:
 //   "List"
-//   "Open <path>", "Open <path> overlapped"
-//   "PeekProductId <path>"
-//   "Close <path>"
-//   "GetAttributes <path>", "GetCaps <path>"
+//   "Open <path>"
+//   "Close <path>"                     (a device object destroyed)
+//   "FeatureReportLength <path>"
 //   "GetString Manufacturer|Product|SerialNumber <path>"
-//   "SetFeature <path> <length>"       (length as passed, report ID included)
-//   "Sleep <ms>"
-// <path> is the path the handle was opened on; a handle the bus never handed out, or
-// one already closed, shows as "#<handle>" instead.
+//   "SendFeatureReport <path> <length>"  (length as passed, report ID included)
+// <path> is the path the device object was opened on.
 struct CallRecord {
     std::uint64_t timeMs = 0;
     std::string text;
 };
 
-// An in-process bus of HID interfaces that implements the platform interface. Time
-// comes from the clock: a virtual one in tests, a real one in the demo. Interfaces get
-// the paths "/sim/hidraw<N>", N counting up from 0 with every plugging and never reused.
-// Handles are positive and never reused; a handle stops working when its device leaves
-// the bus (even if the device comes back) but still counts as open until closed.
-class SimulatedBus final : public HidPlatform {
+// An in-process bus of HID interfaces. Time comes from the clock: a virtual one in tests,
+// a real one in the demo; the bus catches up with it on every call. Interfaces get the
+// paths "/sim/hidraw<N>", N counting up from 0 with every plugging and never reused.
+// A device object stops working (every call throws Disconnected) once its device leaves
+// the bus, even if the device comes back; it may still be destroyed at any time, also
+// after the bus. The clock must outlive the bus and its device objects.
+class SimulatedBus final : public HidBackend {
   public:
     explicit SimulatedBus(Clock& clock);
     ~SimulatedBus() override;
@@ -116,8 +110,8 @@ class SimulatedBus final : public HidPlatform {
     // Plugs in the Velt-USB; the bus owns it.
     SimulatedVelt& AddVelt(const DeviceModel& model, const VeltBehaviour& behaviour = {},
                            const FailureInjection& failures = {});
-    // Unplugs the interface at path; its handles become invalid. A pending re-enumeration
-    // of the Velt-USB is cancelled. Nothing happens for an absent path.
+    // Unplugs the interface at path. A pending re-enumeration of the Velt-USB is
+    // cancelled. Nothing happens for an absent path.
     void Unplug(const std::string& path);
     // Plugs a Velt-USB back in after Unplug (or after it vanished), under a new path and in
     // the mode it was in. Nothing happens while it is present.
@@ -131,30 +125,21 @@ class SimulatedBus final : public HidPlatform {
 
     const std::vector<CallRecord>& calls() const;
     void ClearCalls();
-    // Handles currently open; closes of handles that were not open.
-    std::size_t openHandleCount() const;
-    int invalidCloses() const;
-    // How often opening the path was tried, by either kind of open, successful or not.
+    // Device objects not yet destroyed.
+    std::size_t openDeviceCount() const;
+    // How often opening the path was tried, successful or not.
     int openCount(const std::string& path) const;
     // The present paths in ascending N, without recording a call.
     std::vector<std::string> presentPaths() const;
 
-    // HidPlatform
-    std::unique_ptr<HidInterfaceList> ListInterfaces() override;
-    HidHandle Open(const std::string& path, bool overlapped) override;
-    OpenError LastOpenError() const override;
-    bool PeekProductId(const std::string& path, std::uint16_t& productId) override;
-    bool Close(HidHandle handle) override;
-    bool GetAttributes(HidHandle handle, HiddAttributes& attributes) override;
-    bool GetCaps(HidHandle handle, HidpCaps& caps) override;
-    bool GetString(HidHandle handle, HidString which, std::uint8_t* buffer,
-                   std::size_t byteLength) override;
-    bool SetFeature(HidHandle handle, const std::uint8_t* report, std::size_t length) override;
-    void Sleep(std::uint32_t milliseconds) override;
+    // HidBackend
+    std::vector<HidInterfaceInfo> ListInterfaces() override;
+    // Throws Disconnected for an absent path, or the kind FailureInjection::open names.
+    std::unique_ptr<HidDevice> Open(const std::string& path) override;
 
   private:
     struct Impl;
-    std::unique_ptr<Impl> impl_;
+    std::shared_ptr<Impl> impl_;  // shared with the device objects
 };
 
 }  // namespace velt::sim

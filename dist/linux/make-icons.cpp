@@ -8,7 +8,7 @@
 #include <QImage>
 #include <QString>
 
-#include "QtWindow.h"
+#include "app/qt/QtWindow.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {

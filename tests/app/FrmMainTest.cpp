@@ -1,15 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
-#include "Clock.h"
-#include "FakeWindow.h"
-#include "FrmMain.h"
-#include "Layout.h"
-#include "PlatformSpy.h"
-#include "SimulatedBus.h"
-#include "TempDir.h"
+#include "app/FrmMain.h"
+#include "device/simulated/SimulatedBus.h"
+#include "tests/support/FakeWindow.h"
+#include "tests/support/TempDir.h"
 
 namespace velt {
 namespace {
@@ -18,140 +14,152 @@ using test::FakeWindow;
 
 class FrmMainTest : public ::testing::Test {
   protected:
-    void PutImage() { test::WriteFile(dir.path() / "Velt-USB.bin", test::PatternBytes(80)); }
+    void SetUp() override { window.events = &form; }
+    void PutImage(std::size_t size = 80) {
+        test::WriteFile(dir.path() / "Velt-USB.bin", test::PatternBytes(size));
+    }
+    void Start() {
+        form.Form_Load();
+        form.Form_Activate();
+    }
+    // Every device object is let go and the window is gone with this status, once.
+    void ExpectClosedWith(int status) {
+        form.Form_Terminate();
+        EXPECT_EQ(window.exitStatus, status);
+        EXPECT_EQ(window.unloadCalls, 1);
+        EXPECT_EQ(bus.openDeviceCount(), 0U);
+    }
 
     VirtualClock clock;
     sim::SimulatedBus bus{clock};
-    test::PlatformSpy spy{bus};
     test::TempDir dir;
-    FakeWindow window{&clock};
-    FrmMain form{window, spy, dir.str()};
-
-    void SetUp() override { window.events = &form; }
+    FakeWindow window;
+    FrmMain form{window, bus, clock, dir.str()};
 };
 
 TEST(FileExistsTest, AnythingPresentCounts) {
     test::TempDir dir;
-    const auto file = dir.path() / "file";
-    test::WriteFile(file, {1, 2, 3});
-    std::filesystem::permissions(file, std::filesystem::perms::owner_read);
-    EXPECT_TRUE(FileExists(file.string()));
     EXPECT_TRUE(FileExists(dir.str()));
     EXPECT_FALSE(FileExists((dir.path() / "absent").string()));
     EXPECT_FALSE(FileExists((dir.path() / "absent" / "deeper").string()));
     EXPECT_FALSE(FileExists(""));
 }
 
-TEST_F(FrmMainTest, ImagePathIsTheFolderThenTheName) {
-    EXPECT_EQ(form.imagePath(), dir.str() + "/Velt-USB.bin");
-}
-
 TEST_F(FrmMainTest, MissingImageIsReportedOnceAndNothingIsOpened) {
-    bus.AddVelt(sim::DeviceModel{});
-
-    form.Form_Load();
+    bus.AddVelt({});
+    Start();
+    form.Form_Activate();  // a box closing brings focus back: nothing more is shown
     EXPECT_TRUE(form.fileMissing);
     EXPECT_FALSE(window.shown);
-    EXPECT_TRUE(window.visible[Control::Pic]);
-    EXPECT_EQ(form.progressFullWidth, 0);
-    EXPECT_TRUE(bus.calls().empty());
-
-    form.Form_Activate();
     ASSERT_EQ(window.boxes.size(), 1U);
     EXPECT_EQ(window.boxes[0].text, "Cannot find Velt-USB.bin");
     EXPECT_EQ(window.boxes[0].title, "File Error");
     EXPECT_EQ(window.boxes[0].style, 16);
-    EXPECT_EQ(window.exitStatus, 1);
-
-    // Later activations (a box closing, focus coming back) show nothing more.
-    form.Form_Activate();
-    form.Form_Terminate();
-    EXPECT_EQ(window.boxes.size(), 1U);
     EXPECT_TRUE(bus.calls().empty());
-    EXPECT_EQ(window.captions[Control::lblManuf], "");
-    EXPECT_EQ(form.outcome(), UpdateOutcome::None);
+    ExpectClosedWith(1);
 }
 
-TEST_F(FrmMainTest, StartUpShowsTheWindowHidesTheBarThenShowsTheDevice) {
+TEST_F(FrmMainTest, StartUpShowsTheDeviceAndTheCloseBoxUnloadsAtOnce) {
     PutImage();
-    sim::DeviceModel model;
-    model.version = 0x0110;
-    bus.AddVelt(model);
-    bool picHiddenAtSearch = false;
-    bool shownAtSearch = false;
-    spy.onList = [&] {
-        picHiddenAtSearch = !window.visible[Control::Pic];
-        shownAtSearch = window.shown;
-    };
-
-    form.Form_Load();
-    EXPECT_FALSE(form.fileMissing);
-    EXPECT_TRUE(picHiddenAtSearch);
-    EXPECT_TRUE(shownAtSearch);
-    EXPECT_EQ(form.progressFullWidth, 5055);
-    EXPECT_TRUE(form.state.deviceFound);
+    bus.AddVelt({.version = 0x0110});
+    window.widths[Control::Pic] = 5054.5F;  // half to even
+    Start();
+    EXPECT_EQ(form.progressFullWidth, 5054);
+    EXPECT_FALSE(window.visible[Control::Pic]);
     EXPECT_EQ(window.captions[Control::lblManuf], " Velt Instruments");
     EXPECT_EQ(window.captions[Control::lblProduct], " Velt-USB");
     EXPECT_EQ(window.captions[Control::lblVersion], " 1.10");
     EXPECT_EQ(window.captions[Control::lblSerialNumber], " VU-000123");
-
-    form.Form_Activate();
     EXPECT_TRUE(window.boxes.empty());
-    EXPECT_FALSE(window.exitStatus.has_value());
-
-    // The close box while idle unloads at once; the handles are closed exactly once.
     form.Form_CloseRequest();
-    EXPECT_EQ(window.exitStatus, 0);
-    form.Form_Terminate();
-    EXPECT_EQ(bus.openHandleCount(), 0U);
-    EXPECT_EQ(bus.invalidCloses(), 0);
-    EXPECT_EQ(window.unloadCalls, 1);
+    ExpectClosedWith(0);
 }
 
-TEST_F(FrmMainTest, FullWidthRoundsHalfToEven) {
-    PutImage();
-    window.widths[Control::Pic] = 5054.5F;
-    form.Form_Load();
-    EXPECT_EQ(form.progressFullWidth, 5054);
-    FrmMain second{window, bus, dir.str()};
-    window.widths[Control::Pic] = 5055.5F;
-    second.Form_Load();
-    EXPECT_EQ(second.progressFullWidth, 5056);
-}
-
-TEST_F(FrmMainTest, NoDeviceLeavesBlankLabelsAndIgnoresClicks) {
-    PutImage();
-    bus.AddDevice(sim::DeviceModel{.productId = 0x1234});
-    form.Form_Load();
-    form.Form_Activate();
-    EXPECT_FALSE(form.state.deviceFound);
-    EXPECT_EQ(window.captions[Control::lblVersion], " ");
-    const auto callsBefore = bus.calls().size();
-
-    form.btnUpgradeFW_Click();
-    form.btnUpgradeFW_Click();
-    EXPECT_TRUE(window.enabled[Control::btnUpgradeFW]);
-    EXPECT_EQ(window.captions[Control::btnUpgradeFW], "Update Firmware");
-    EXPECT_EQ(bus.calls().size(), callsBefore);
-    EXPECT_FALSE(window.exitStatus.has_value());
-    EXPECT_EQ(form.outcome(), UpdateOutcome::None);
-}
-
-TEST_F(FrmMainTest, AMatchingDeviceThatMayNotBeOpenedIsNamedOnce) {
+TEST_F(FrmMainTest, WithoutADeviceTheLabelsAreBlankClicksAreIgnoredAndARefusedOneIsNamed) {
     PutImage();
     sim::FailureInjection denied;
-    denied.open = true;
-    denied.openError = OpenError::PermissionDenied;
-    const std::string path = bus.AddDevice(sim::DeviceModel{}, denied);
-
-    form.Form_Load();
-    form.Form_Activate();
-    form.Form_Activate();
+    denied.open = DeviceErrorKind::PermissionDenied;
+    const std::string path = bus.AddDevice({}, denied);
+    Start();
+    form.btnUpgradeFW_Click();
+    EXPECT_EQ(window.captions[Control::lblVersion], " ");
+    EXPECT_TRUE(window.enabled[Control::btnUpgradeFW]);
+    EXPECT_FALSE(window.exitStatus.has_value());
     ASSERT_EQ(window.boxes.size(), 1U);
-    EXPECT_EQ(window.boxes[0].style, 16);
+    EXPECT_EQ(window.boxes[0].title, "Permission Error");
     EXPECT_NE(window.boxes[0].text.find(path), std::string::npos);
     EXPECT_NE(window.boxes[0].text.find("70-velt-usb.rules"), std::string::npos);
-    EXPECT_FALSE(window.exitStatus.has_value());
+}
+
+TEST_F(FrmMainTest, AnUpdateShowsItsStepsGrowsTheBarAndCloses) {
+    PutImage(80);
+    bus.AddVelt({});
+    Start();
+    form.btnUpgradeFW_Click();
+
+    EXPECT_EQ(form.outcome(), UpdateOutcome::Success);
+    EXPECT_FALSE(window.enabled[Control::btnUpgradeFW]);
+    EXPECT_EQ(window.buttonCaptions,
+              (std::vector<std::string>{"Switching to bootloader...", "Updating firmware...",
+                                        "Finishing..."}));
+    // Two records of three steps: 0 when shown, 1/3 and 2/3 of the full width, then 0.
+    EXPECT_EQ(window.picWidths,
+              (std::vector<float>{0.0F, 5055.0F / 3, static_cast<float>(5055.0 * 2 / 3), 0.0F}));
+    EXPECT_TRUE(window.boxes.empty());
+    ExpectClosedWith(0);
+}
+
+TEST_F(FrmMainTest, FailuresAreShownInABoxWithTheirTitle) {
+    const std::pair<std::size_t, std::string> cases[] = {
+        {39, "File Error"},  // the image shrank below a record after start-up
+        {400, "Update Error"},
+    };
+    for (const auto& [size, title] : cases) {
+        VirtualClock clock;
+        sim::SimulatedBus bus{clock};
+        bus.AddVelt({}, {.refuseRecord = 2});
+        test::TempDir dir;
+        test::WriteFile(dir.path() / "Velt-USB.bin", test::PatternBytes(size));
+        FakeWindow window;
+        FrmMain form{window, bus, clock, dir.str()};
+        window.events = &form;
+        form.Form_Load();
+        form.btnUpgradeFW_Click();
+        ASSERT_EQ(window.boxes.size(), 1U);
+        EXPECT_EQ(window.boxes[0].title, title);
+        EXPECT_EQ(window.picWidths.back(), 0.0F);
+        EXPECT_EQ(window.exitStatus, 1);
+    }
+}
+
+TEST_F(FrmMainTest, CloseCancelsWhileWaitingAndWaitsForTheLastRecordOnceRecordsFlow) {
+    PutImage(400);
+    const sim::SimulatedVelt& waiting = bus.AddVelt({});
+    Start();
+    window.onDoEvents = [&] { form.Form_CloseRequest(); };
+    form.btnUpgradeFW_Click();
+    EXPECT_EQ(form.outcome(), UpdateOutcome::Cancelled);
+    EXPECT_TRUE(waiting.records().empty());
+    ExpectClosedWith(2);
+
+    // Once records flow, the close waits: every record goes out, and the title says why.
+    VirtualClock clock2;
+    sim::SimulatedBus bus2{clock2};
+    sim::SimulatedVelt& velt = bus2.AddVelt({.productId = protocol::bootloaderProductId});
+    FakeWindow window2;
+    FrmMain form2{window2, bus2, clock2, dir.str()};
+    window2.events = &form2;
+    form2.Form_Load();
+    window2.onDoEvents = [&] {
+        if (!velt.records().empty()) {
+            form2.Form_CloseRequest();
+        }
+    };
+    form2.btnUpgradeFW_Click();
+    EXPECT_EQ(form2.outcome(), UpdateOutcome::Success);
+    EXPECT_EQ(velt.records().size(), 10U);
+    EXPECT_EQ(window2.title, "Velt-USB Firmware Update - closes when the update ends");
+    EXPECT_EQ(window2.unloadCalls, 1);
 }
 
 }  // namespace

@@ -2,18 +2,34 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "Cli.h"
-#include "Clock.h"
-#include "PlatformSpy.h"
-#include "SimulatedBus.h"
-#include "TempDir.h"
+#include "cli/Cli.h"
+#include "device/Clock.h"
+#include "device/simulated/SimulatedBus.h"
+#include "tests/support/TempDir.h"
 
 namespace velt::cli {
 namespace {
+
+using protocol::bootloaderProductId;
+
+// Lets a test act whenever the devices are listed.
+struct ListHook final : HidBackend {
+    explicit ListHook(HidBackend& inner) : inner(inner) {}
+    std::vector<HidInterfaceInfo> ListInterfaces() override {
+        if (onList) {
+            onList();
+        }
+        return inner.ListInterfaces();
+    }
+    std::unique_ptr<HidDevice> Open(const std::string& path) override { return inner.Open(path); }
+    HidBackend& inner;
+    std::function<void()> onList;
+};
 
 using ::testing::HasSubstr;
 using ::testing::Not;
@@ -55,15 +71,12 @@ class CliTest : public ::testing::Test {
         return {image.begin(), image.begin() + static_cast<long>(records * 40)};
     }
 
-    // Every handle the run opened is closed, each once.
-    void ExpectAllClosed() {
-        EXPECT_EQ(bus.openHandleCount(), 0U);
-        EXPECT_EQ(bus.invalidCloses(), 0);
-    }
+    // Every device the run opened is let go.
+    void ExpectAllClosed() { EXPECT_EQ(bus.openDeviceCount(), 0U); }
 
     VirtualClock clock;
     sim::SimulatedBus bus{clock};
-    test::PlatformSpy spy{bus};
+    ListHook spy{bus};
     Interrupts interrupts;
     bool terminal = false;
     std::istringstream in;
@@ -145,7 +158,7 @@ TEST_F(CliTest, ListShowsEachVeltInterfaceAndWhyOneCannotBeOpened) {
     bus.AddDevice({.productId = 0x0100});
     bus.AddVelt({.version = 0x010A, .serial = std::nullopt});
     bus.AddDevice({.productId = bootloaderProductId},
-                  {.open = true, .openError = OpenError::PermissionDenied});
+                  {.open = DeviceErrorKind::PermissionDenied});
 
     EXPECT_EQ(Run({"list"}), kExitSuccess);
     EXPECT_EQ(out.str(),
@@ -206,6 +219,7 @@ TEST_F(CliTest, FlashEndsWithTheStatusOfWhatHappened) {
     const std::string path = Image(400);
     struct Case {
         int refuseRecord;
+        int vanishAfter;
         bool ignoreSwitch;
         std::uint32_t reenumerateMs;
         std::vector<std::string> options;
@@ -216,19 +230,21 @@ TEST_F(CliTest, FlashEndsWithTheStatusOfWhatHappened) {
         std::uint64_t minMs = 0, maxMs = 1'000'000;
     };
     const Case cases[] = {
-        {3, false, 500, {}, {}, kExitUpdateFailed, "refused record 3 of 10.", 2},
-        {0, true, 500, {"--timeout", "2"}, {}, kExitTimedOut, "timed out", 0, 2000, 2300},
-        {0, true, 500, {}, {}, kExitTimedOut, "timed out", 0, 30000, 30300},
-        {0, false, 45000, {"--timeout", "0"}, {}, kExitSuccess, "", 10, 45000},
-        {0, false, 500, {}, {4}, kExitSuccess, "the transfer will finish", 10},
-        {0, false, 500, {}, {4, 7}, kExitInterrupted, "stopped after 6 of 10 records", 6},
+        {3, 0, false, 500, {}, {}, kExitUpdateFailed, "refused record 3 of 10.", 2},
+        {0, 5, false, 500, {}, {}, kExitUpdateFailed, "left the bus after record 5 of 10.", 5},
+        {0, 0, true, 500, {"--timeout", "2"}, {}, kExitTimedOut, "timed out", 0, 2000, 2300},
+        {0, 0, true, 500, {}, {}, kExitTimedOut, "timed out", 0, 30000, 30300},
+        {0, 0, false, 45000, {"--timeout", "0"}, {}, kExitSuccess, "", 10, 45000},
+        {0, 0, false, 500, {}, {4}, kExitSuccess, "the transfer will finish", 10},
+        {0, 0, false, 500, {}, {4, 7}, kExitInterrupted, "stopped after 6 of 10 records", 6},
         // Last: it leaves the device on its way to the bootloader.
-        {0, false, 500, {}, {1}, kExitInterrupted, "Cancelled. No firmware was written.", 0},
+        {0, 0, false, 500, {}, {1}, kExitInterrupted, "Cancelled. No firmware was written.", 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
         sim::VeltBehaviour behaviour;
         behaviour.refuseRecord = c.refuseRecord;
+        behaviour.vanishAfter = c.vanishAfter;
         behaviour.ignoreSwitch = c.ignoreSwitch;
         behaviour.reenumerateMs = c.reenumerateMs;
         velt = &bus.AddVelt({}, behaviour);
@@ -250,7 +266,7 @@ TEST_F(CliTest, SimulateWithVerboseLogsEveryDeviceOperation) {
     EXPECT_EQ(Run({"--simulate", "--refuse-record", "3", "-v", "flash", Image(400)}),
               kExitUpdateFailed);
     EXPECT_THAT(out.str(), HasSubstr("simulated device: mode-switches=1 records=2 bytes=80 "));
-    EXPECT_THAT(err.str(), HasSubstr("hid: Open /sim/hidraw0 -> handle "));
+    EXPECT_THAT(err.str(), HasSubstr("hid: Open /sim/hidraw0 -> ok\n"));
     EXPECT_TRUE(bus.calls().empty()) << "the given platform is not used";
 }
 

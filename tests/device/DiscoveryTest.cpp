@@ -1,176 +1,105 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <map>
 
-#include "Clock.h"
-#include "Discovery.h"
-#include "SimulatedBus.h"
+#include "device/Discovery.h"
+#include "device/IdentityDisplay.h"
+#include "device/IdentityText.h"
+#include "device/simulated/SimulatedBus.h"
 
 namespace velt {
 namespace {
 
-using sim::DeviceModel;
-using sim::FailureInjection;
+using protocol::applicationProductId;
+using protocol::bootloaderProductId;
 
-DeviceModel Keyboard(std::uint16_t productId = 0x0101, std::uint16_t version = 0x0111) {
-    DeviceModel model;
-    model.vendorId = 0x046A;
-    model.productId = productId;
-    model.version = version;
-    model.manufacturer = "Keys Inc";
-    model.product = "Keyboard";
-    model.featureReportLength = 0;
-    return model;
-}
-
-DeviceModel Velt(std::uint16_t productId, std::uint16_t vendorId = 0x1209) {
-    DeviceModel model;
-    model.productId = productId;
-    model.vendorId = vendorId;
-    return model;
-}
-
-int CountCalls(const sim::SimulatedBus& bus, const std::string& text) {
-    const auto& calls = bus.calls();
-    return static_cast<int>(std::count_if(calls.begin(), calls.end(),
-                                          [&](const auto& call) { return call.text == text; }));
-}
-
-int IndexOfCall(const sim::SimulatedBus& bus, const std::string& text) {
-    const auto& calls = bus.calls();
-    for (std::size_t i = 0; i < calls.size(); ++i) {
-        if (calls[i].text == text) {
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
-}
-
-class DiscoveryTest : public ::testing::Test {
-  protected:
+TEST(DiscoveryTest, TheFirstVeltThatOpensIsTakenWhateverTheVendorAndLaterOnesAreNeverOpened) {
     VirtualClock clock;
     sim::SimulatedBus bus{clock};
+    const std::string keyboard = bus.AddDevice({.productId = 0x0100});
+    const std::string refused =
+        bus.AddDevice({.productId = bootloaderProductId}, {.open = DeviceErrorKind::Busy});
+    const std::string taken = bus.AddDevice(
+        {.vendorId = 0xFFFF, .productId = applicationProductId, .version = 0x0207},
+        {.featureLength = true});
+    const std::string later = bus.AddDevice({.productId = bootloaderProductId});
+
     DeviceState state;
-};
+    std::vector<UnusableDevice> unusable;
+    ASSERT_TRUE(FindTheHid(bus, state, &unusable));
+    EXPECT_TRUE(state.deviceFound);
+    EXPECT_EQ(state.devicePath, taken);
+    EXPECT_EQ(state.deviceAttributes.VendorID, 0xFFFF);
+    EXPECT_EQ(state.deviceAttributes.VersionNumber, 0x0207);
+    EXPECT_EQ(state.featureReportLength, 0);  // it would not tell
+    EXPECT_EQ(bus.openCount(keyboard), 0);
+    EXPECT_EQ(bus.openCount(later), 0);
+    ASSERT_EQ(unusable.size(), 1U);
+    EXPECT_EQ(unusable[0].info.path, refused);
+    EXPECT_EQ(unusable[0].error.kind(), DeviceErrorKind::Busy);
 
-TEST_F(DiscoveryTest, EmptyListLeavesEarlierStateAlone) {
-    state.devicePath = "earlier";
-    state.deviceAttributes.VersionNumber = 0x0305;
-    state.deviceAttributes.ProductID = 0x1111;
-
+    // A new pass lets go of the device first; with none left, nothing is open.
+    bus.Unplug(taken);
+    bus.Unplug(later);
     EXPECT_FALSE(FindTheHid(bus, state));
     EXPECT_FALSE(state.deviceFound);
-    EXPECT_TRUE(state.lastInterface);
-    EXPECT_EQ(state.devicePath, "earlier");
-    EXPECT_EQ(state.deviceAttributes.ProductID, 0x1111);
-    EXPECT_EQ(state.deviceAttributes.VersionNumber, 0x0305);
-    EXPECT_FALSE(state.commandHandle.isOpen());
-    EXPECT_FALSE(state.queryHandle.isOpen());
+    EXPECT_EQ(bus.openDeviceCount(), 0U);
 }
 
-TEST_F(DiscoveryTest, NonMatchingInterfacesAreClosedAndPassedOver) {
-    bus.AddDevice(Keyboard(0x0101));
-    // The vendor ID of a Velt-USB does not make another product ID match.
-    const std::string last = bus.AddDevice(Velt(0x2443));
+struct Labels final : IdentityLabels {
+    void SetIdentityCaption(IdentityField field, const std::string& text) override {
+        captions[field] = text;
+    }
+    std::map<IdentityField, std::string> captions;
+};
 
-    EXPECT_FALSE(FindTheHid(bus, state));
-    EXPECT_TRUE(state.lastInterface);
-    EXPECT_EQ(bus.openHandleCount(), 0U);
-    EXPECT_EQ(bus.invalidCloses(), 0);
-    EXPECT_FALSE(state.commandHandle.isOpen());
-    EXPECT_FALSE(state.queryHandle.isOpen());
-    EXPECT_EQ(state.devicePath, last);
-    EXPECT_EQ(state.deviceAttributes.ProductID, 0x2443);
-    // A search after a failed one leaves nothing open either.
-    EXPECT_FALSE(FindTheHid(bus, state));
-    EXPECT_EQ(bus.openHandleCount(), 0U);
-}
-
-TEST_F(DiscoveryTest, FirstMatchWinsWhateverTheVendorAndLaterOnesAreNeverOpened) {
-    const std::string keyboard = bus.AddDevice(Keyboard());
-    const std::string first = bus.AddDevice(Velt(bootloaderProductId, 0xFFFF));
-    sim::SimulatedVelt& second = bus.AddVelt(Velt(applicationProductId, 0x0001));
-
+TEST(IdentityDisplayTest, LabelsShowTheDeviceOrGoBlankAndAFailedQueryKeepsItsLabel) {
+    VirtualClock clock;
+    sim::SimulatedBus bus{clock};
+    bus.AddVelt({.version = 0x010A, .product = "Прибор"}, {}, {.serial = true});
+    DeviceState state;
     ASSERT_TRUE(FindTheHid(bus, state));
-    EXPECT_TRUE(state.deviceFound);
-    EXPECT_EQ(state.devicePath, first);
-    EXPECT_EQ(state.deviceAttributes.ProductID, bootloaderProductId);
-    EXPECT_EQ(state.deviceAttributes.VendorID, 0xFFFF);
-    EXPECT_EQ(state.deviceCaps.FeatureReportByteLength, 41);
-    EXPECT_TRUE(state.commandHandle.isOpen());
-    EXPECT_TRUE(state.queryHandle.isOpen());
-    EXPECT_NE(state.commandHandle.value(), state.queryHandle.value());
-    EXPECT_EQ(bus.openCount(second.path()), 0);
-    EXPECT_EQ(bus.openHandleCount(), 2U);
+    Labels labels;
+    labels.captions[IdentityField::SerialNumber] = " old";
+    const std::uint64_t start = clock.NowMs();
+    ShowDeviceInfo(state, labels, clock);
+    EXPECT_EQ(clock.NowMs() - start, 60U);  // 20 ms before each of the three queries
+    EXPECT_EQ(labels.captions[IdentityField::Manufacturer], " Velt Instruments");
+    EXPECT_EQ(labels.captions[IdentityField::Product], " Прибор");
+    EXPECT_EQ(labels.captions[IdentityField::Version], " 1.A");
+    EXPECT_EQ(labels.captions[IdentityField::SerialNumber], " old");
 
-    // The keyboard was closed before the next index; at the match the attributes decide,
-    // then the capabilities are read, and only then is the query handle opened.
-    const int keyboardClosed = IndexOfCall(bus, "Close " + keyboard);
-    const int matchOpened = IndexOfCall(bus, "Open " + first);
-    const int attributes = IndexOfCall(bus, "GetAttributes " + first);
-    const int caps = IndexOfCall(bus, "GetCaps " + first);
-    const int query = IndexOfCall(bus, "Open " + first + " overlapped");
-    EXPECT_LT(keyboardClosed, matchOpened);
-    EXPECT_LT(attributes, caps);
-    EXPECT_LT(caps, query);
-    EXPECT_EQ(CountCalls(bus, "Close " + first), 0);
+    state.Close();
+    state.deviceFound = false;
+    ShowDeviceInfo(state, labels, clock);
+    EXPECT_EQ(labels.captions[IdentityField::Manufacturer], "");
+    EXPECT_EQ(labels.captions[IdentityField::Version], " ");
+    EXPECT_EQ(labels.captions[IdentityField::SerialNumber], "");
 }
 
-TEST_F(DiscoveryTest, FailedOpensAndAttributeReadsArePassedOver) {
-    FailureInjection cannotOpen;
-    cannotOpen.open = true;
-    bus.AddDevice(Velt(applicationProductId), cannotOpen);
-    FailureInjection noAttributes;
-    noAttributes.attributes = true;
-    bus.AddDevice(Keyboard(0x0101, 0x0999));
-    bus.AddDevice(Velt(bootloaderProductId), noAttributes);
-
-    EXPECT_FALSE(FindTheHid(bus, state));
-    EXPECT_EQ(bus.openHandleCount(), 0U);
-    EXPECT_EQ(bus.invalidCloses(), 0);
-    // Only vendor and product are cleared before a read: the version of the keyboard
-    // examined before stays.
-    EXPECT_EQ(state.deviceAttributes.ProductID, 0);
-    EXPECT_EQ(state.deviceAttributes.VersionNumber, 0x0999);
-    EXPECT_EQ(state.deviceAttributes.Size, 12U);
-
-    const std::string good = bus.AddDevice(Velt(bootloaderProductId));
-    ASSERT_TRUE(FindTheHid(bus, state));
-    EXPECT_EQ(state.devicePath, good);
+TEST(IdentityDisplayTest, VersionIsMajorDecimalDotMinorHex) {
+    const std::pair<std::uint16_t, const char*> cases[] = {
+        {0x0102, " 1.2"}, {0x0110, " 1.10"}, {0x0A00, " 10.0"}, {0xFFFF, " 255.FF"}};
+    for (const auto& [version, text] : cases) {
+        EXPECT_EQ(FormatVersion(version), text);
+    }
 }
 
-TEST_F(DiscoveryTest, CapabilityAndSecondOpenFailuresStillMatch) {
-    state.deviceCaps.FeatureReportByteLength = 64;  // from an earlier device
-    FailureInjection failures;
-    failures.caps = true;
-    failures.secondOpen = true;
-    bus.AddDevice(Velt(applicationProductId), failures);
-
-    EXPECT_TRUE(FindTheHid(bus, state));
-    EXPECT_TRUE(state.deviceFound);
-    EXPECT_EQ(state.deviceCaps.FeatureReportByteLength, 0);
-    EXPECT_TRUE(state.commandHandle.isOpen());
-    EXPECT_FALSE(state.queryHandle.isOpen());
-    // A failed open counts as closed: closing it reaches nothing.
-    CloseDeviceHandles(bus, state);
-    CloseDeviceHandles(bus, state);
-    EXPECT_EQ(bus.openHandleCount(), 0U);
-    EXPECT_EQ(bus.invalidCloses(), 0);
-}
-
-TEST_F(DiscoveryTest, PermissionRefusalsOfMatchingDevicesAreReported) {
-    FailureInjection denied;
-    denied.open = true;
-    denied.openError = OpenError::PermissionDenied;
-    bus.AddDevice(Keyboard(), denied);
-    const std::string velt = bus.AddDevice(Velt(applicationProductId), denied);
-    FailureInjection busy = denied;
-    busy.openError = OpenError::Busy;
-    bus.AddDevice(Velt(bootloaderProductId), busy);
-
-    std::vector<std::string> refused;
-    EXPECT_FALSE(FindTheHid(bus, state, &refused));
-    EXPECT_EQ(refused, std::vector<std::string>{velt});
+TEST(IdentityTextTest, AtMostFiftyUnitsNeverHalfACharacterMalformedBytesReplaced) {
+    const std::string emoji = "\xF0\x9F\x98\x80";  // two UTF-16 units
+    const std::pair<std::string, std::string> cases[] = {
+        {"Müller Geräte", "Müller Geräte"},
+        {std::string(60, 'x'), std::string(50, 'x')},
+        {std::string(49, 'y') + emoji, std::string(49, 'y')},
+        {std::string(48, 'y') + emoji, std::string(48, 'y') + emoji},
+        {"a\xFF" "b", "a\uFFFD" "b"},
+        {"\xE2\x82", "\uFFFD\uFFFD"},              // cut short
+        {"\xED\xA0\x80", "\uFFFD\uFFFD\uFFFD"},    // an encoded surrogate
+        {"\xC0\xAF", "\uFFFD\uFFFD"},              // overlong
+    };
+    for (const auto& [in, out] : cases) {
+        EXPECT_EQ(ClampIdentityText(in), out) << in;
+    }
 }
 
 }  // namespace

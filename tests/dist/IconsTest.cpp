@@ -5,7 +5,7 @@
 #include <QImage>
 #include <QString>
 
-#include "QtWindow.h"
+#include "app/qt/QtWindow.h"
 
 namespace {
 

@@ -1,37 +1,53 @@
-#include "DeviceLogic.h"
+#include "tools/velt-usb-gadget/DeviceLogic.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
+
+#include "device/VeltProtocol.h"
 
 namespace velt::vm {
 
-std::vector<std::uint8_t> VeltReportDescriptor() {
-    return {
-        0x06, 0x00, 0xff,  // Usage Page (vendor 0xFF00)
-        0x09, 0x01,        // Usage (1)
-        0xa1, 0x01,        // Collection (Application)
-        0x15, 0x00,        //   Logical Minimum (0)
-        0x26, 0xff, 0x00,  //   Logical Maximum (255)
-        0x75, 0x08,        //   Report Size (8)
-        0x95, 0x28,        //   Report Count (40)
-        0x09, 0x02,        //   Usage (2)
-        0xb1, 0x02,        //   Feature (Data, Variable, Absolute)
-        0xc0,              // End Collection
-    };
+namespace {
+
+static_assert(protocol::recordSize <= 0xff, "the descriptor's Report Count is one byte");
+constexpr std::uint8_t kRecordCount = static_cast<std::uint8_t>(protocol::recordSize);
+
+bool IsRecordReport(std::uint8_t type, std::uint8_t reportId, std::size_t length) {
+    return type == kReportTypeFeature && reportId == 0 && length == protocol::recordSize;
 }
 
-DeviceLogic::DeviceLogic(DeviceMode start, int vanishAfter)
-    : mode_(start), vanishAfter_(vanishAfter) {}
+}  // namespace
+
+std::vector<std::uint8_t> VeltReportDescriptor() {
+    // clang-format off
+    return {
+        0x06, 0x00, 0xff,    // Usage Page (vendor 0xFF00)
+        0x09, 0x01,          // Usage (1)
+        0xa1, 0x01,          // Collection (Application)
+        0x15, 0x00,          //   Logical Minimum (0)
+        0x26, 0xff, 0x00,    //   Logical Maximum (255)
+        0x75, 0x08,          //   Report Size (8)
+        0x95, kRecordCount,  //   Report Count (one record)
+        0x09, 0x02,          //   Usage (2)
+        0xb1, 0x02,          //   Feature (Data, Variable, Absolute)
+        0xc0,                // End Collection
+    };
+    // clang-format on
+}
+
+DeviceLogic::DeviceLogic(DeviceMode start, int vanishAfter, RecordSink keep)
+    : mode_(start), vanishAfter_(vanishAfter), keep_(std::move(keep)) {}
 
 bool DeviceLogic::IsModeSwitch(std::uint8_t type, std::uint8_t reportId,
                                const std::vector<std::uint8_t>& data) {
-    if (type != kReportTypeFeature || reportId != 0 || data.size() != kPayloadLength) {
+    const auto& command = protocol::modeSwitchCommand;
+    if (!IsRecordReport(type, reportId, data.size()) ||
+        !std::equal(command.begin(), command.end(), data.begin())) {
         return false;
     }
-    if (data[0] != 0xde || data[1] != 0xfa || data[2] != 0xce) {
-        return false;
-    }
-    return std::all_of(data.begin() + 3, data.end(), [](std::uint8_t b) { return b == 0; });
+    return std::all_of(data.begin() + command.size(), data.end(),
+                       [](std::uint8_t b) { return b == 0; });
 }
 
 void DeviceLogic::Note(const char* what, std::uint8_t type, std::uint8_t reportId,
@@ -68,12 +84,14 @@ DeviceAction DeviceLogic::OnSetReport(std::uint8_t type, std::uint8_t reportId,
             break;
     }
 
-    if (type != kReportTypeFeature || reportId != 0 || data.size() != kPayloadLength) {
+    if (!IsRecordReport(type, reportId, data.size())) {
         ++badReports_;
         Note("malformed record", type, reportId, data.size());
         return DeviceAction::None;
     }
-    hash_.Update(data.data(), data.size());
+    if (keep_) {
+        keep_(data);
+    }
     bytes_ += data.size();
     ++records_;
     if (vanishAfter_ > 0 && records_ >= vanishAfter_) {
@@ -83,13 +101,9 @@ DeviceAction DeviceLogic::OnSetReport(std::uint8_t type, std::uint8_t reportId,
     return DeviceAction::None;
 }
 
-std::string DeviceLogic::Summary() {
-    if (digest_.empty()) {
-        digest_ = sim::Sha256::Hex(hash_.Finish());
-    }
+std::string DeviceLogic::Summary() const {
     return "gadget: mode-switches=" + std::to_string(modeSwitches_) +
-           " records=" + std::to_string(records_) + " bytes=" + std::to_string(bytes_) +
-           " sha256=" + digest_;
+           " records=" + std::to_string(records_) + " bytes=" + std::to_string(bytes_);
 }
 
 std::string DeviceLogic::Detail() const {

@@ -1,22 +1,19 @@
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "Sha256.h"
-
 namespace velt::vm {
 
-inline constexpr std::size_t kPayloadLength = 40;
 inline constexpr std::uint8_t kReportTypeInput = 1;
 inline constexpr std::uint8_t kReportTypeOutput = 2;
 inline constexpr std::uint8_t kReportTypeFeature = 3;
 
 // The vendor-defined HID report descriptor both device kinds present: no report IDs, one
-// 40-byte feature report.
+// feature report of one record.
 std::vector<std::uint8_t> VeltReportDescriptor();
 
 enum class DeviceMode { Application, Bootloader, Other, Gone };
@@ -24,12 +21,16 @@ enum class DeviceMode { Application, Bootloader, Other, Gone };
 // What the USB side must do after a report was acknowledged.
 enum class DeviceAction { None, SwitchToBootloader, Vanish };
 
+// Receives the payload of every record the device takes, in order.
+using RecordSink = std::function<void(const std::vector<std::uint8_t>&)>;
+
 // What the Velt-USB firmware does with the SET_REPORT requests it is sent, kept apart
 // from the USB plumbing so that it can be checked without a kernel.
 class DeviceLogic {
   public:
     // vanishAfter: leave the bus for good after this many data records (0: never).
-    DeviceLogic(DeviceMode start, int vanishAfter);
+    // keep (may be empty) is handed each record the device takes.
+    DeviceLogic(DeviceMode start, int vanishAfter, RecordSink keep = {});
 
     // One SET_REPORT as it arrived: wValue's high byte is the type, its low byte the
     // report ID, `data` the data stage.
@@ -51,8 +52,9 @@ class DeviceLogic {
     // The first few unexpected reports, one line each.
     const std::vector<std::string>& log() const { return log_; }
 
-    // "gadget: mode-switches=<n> records=<n> bytes=<n> sha256=<hex>"
-    std::string Summary();
+    // "gadget: mode-switches=<n> records=<n> bytes=<n>"; the digest of the records is
+    // the business of whoever reads what the sink kept.
+    std::string Summary() const;
     // "gadget-detail: bad=<n> other=<n> late=<n>"
     std::string Detail() const;
 
@@ -71,8 +73,7 @@ class DeviceLogic {
     int badReports_ = 0;
     int otherReports_ = 0;
     int lateReports_ = 0;
-    sim::Sha256 hash_;
-    std::string digest_;
+    RecordSink keep_;
     std::vector<std::string> log_;
 };
 

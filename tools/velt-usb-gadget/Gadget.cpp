@@ -1,4 +1,4 @@
-#include "Gadget.h"
+#include "tools/velt-usb-gadget/Gadget.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "Sysfs.h"
+#include "tools/velt-usb-gadget/Sysfs.h"
 
 namespace velt::vm {
 

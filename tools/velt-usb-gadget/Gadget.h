@@ -5,11 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "device/VeltProtocol.h"
+
 namespace velt::vm {
 
 struct DeviceIdentity {
     std::uint16_t vendorId = 0x1209;
-    std::uint16_t productId = 0x2442;
+    std::uint16_t productId = protocol::applicationProductId;
     std::uint16_t bcdDevice = 0x0102;
     std::string manufacturer = "Velt Instruments";
     std::string product = "Velt-USB";

@@ -1,4 +1,4 @@
-#include "Sysfs.h"
+#include "tools/velt-usb-gadget/Sysfs.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -20,11 +20,13 @@
 #include <thread>
 #include <vector>
 
-#include "DeviceLogic.h"
-#include "Gadget.h"
-#include "Sysfs.h"
+#include "device/VeltProtocol.h"
+#include "tools/velt-usb-gadget/DeviceLogic.h"
+#include "tools/velt-usb-gadget/Gadget.h"
+#include "tools/velt-usb-gadget/Sysfs.h"
 
 using namespace velt::vm;
+namespace protocol = velt::protocol;
 
 namespace {
 
@@ -46,6 +48,7 @@ struct Options {
     bool verbose = false;
     std::string stopFile;
     std::string readyFile;
+    std::string recordsFile;
 };
 
 void Usage() {
@@ -53,7 +56,7 @@ void Usage() {
                  "usage: velt-usb-gadget [options]\n"
                  "  --name NAME           configfs gadget and FunctionFS instance (velt)\n"
                  "  --udc UDC             controller to bind to (first in /sys/class/udc)\n"
-                 "  --vid N --pid N       USB IDs (0x1209, 0x2442; 0xB038 starts in "
+                 "  --vid N --pid N       USB IDs (0x1209, 0x%04X; 0x%04X starts in "
                  "bootloader mode)\n"
                  "  --bcd N               bcdDevice (0x0102)\n"
                  "  --manufacturer S --product S --serial S\n"
@@ -67,7 +70,9 @@ void Usage() {
                  "mode switch\n"
                  "  --stop-file PATH      stop when PATH exists (also on SIGTERM/SIGINT)\n"
                  "  --ready-file PATH     created once the device is on the bus\n"
-                 "  --verbose\n");
+                 "  --records-file PATH   the payload of every record taken, in order\n"
+                 "  --verbose\n",
+                 protocol::applicationProductId, protocol::bootloaderProductId);
 }
 
 bool ParseNumber(const char* text, long max, long& value) {
@@ -159,6 +164,10 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             if (!next(text))
                 return false;
             options.readyFile = text;
+        } else if (arg == "--records-file") {
+            if (!next(text))
+                return false;
+            options.recordsFile = text;
         } else if (arg == "--help" || arg == "-h") {
             Usage();
             std::exit(0);
@@ -180,15 +189,23 @@ class Device {
   public:
     Device(const Options& options)
         : options_(options),
-          logic_(options.other                                  ? DeviceMode::Other
-                 : options.identity.productId == kBootloaderPid ? DeviceMode::Bootloader
-                                                                : DeviceMode::Application,
-                 options.vanishAfter) {}
-
-    static constexpr std::uint16_t kBootloaderPid = 0xB038;
+          logic_(options.other ? DeviceMode::Other
+                 : options.identity.productId == protocol::bootloaderProductId
+                     ? DeviceMode::Bootloader
+                     : DeviceMode::Application,
+                 options.vanishAfter,
+                 [this](const std::vector<std::uint8_t>& record) { KeepRecord(record); }) {}
 
     bool Start() {
         std::string error;
+        if (!options_.recordsFile.empty()) {
+            // Truncated now, so that a device that takes nothing leaves an empty file.
+            recordsFd_ = ::open(options_.recordsFile.c_str(),
+                                O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+            if (recordsFd_ < 0) {
+                return Fail(options_.recordsFile + ": " + std::strerror(errno));
+            }
+        }
         if (!options_.legacy) {
             if (options_.udc.empty()) {
                 const auto udc = FirstUdc();
@@ -251,7 +268,14 @@ class Device {
         for (const std::string& line : logic_.log()) {
             std::printf("gadget-log: %s\n", line.c_str());
         }
+        if (!recordsError_.empty()) {
+            std::printf("gadget-log: records file: %s\n", recordsError_.c_str());
+        }
         std::fflush(stdout);
+        if (recordsFd_ >= 0) {
+            ::close(recordsFd_);
+            recordsFd_ = -1;
+        }
         std::string error;
         if (!options_.legacy) {
             gadget_.Unbind(error);
@@ -278,6 +302,28 @@ class Device {
         std::vfprintf(stderr, format, args);
         va_end(args);
         std::fputc('\n', stderr);
+    }
+
+    // Written as each record arrives, so that the file holds what the device took even if
+    // the program is killed before its summary.
+    void KeepRecord(const std::vector<std::uint8_t>& record) {
+        if (recordsFd_ < 0 || !recordsError_.empty()) {
+            return;
+        }
+        std::size_t done = 0;
+        while (done < record.size()) {
+            const ssize_t wrote = ::write(recordsFd_, record.data() + done, record.size() - done);
+            if (wrote < 0 && errno == EINTR) {
+                continue;
+            }
+            if (wrote <= 0) {
+                recordsError_ = wrote < 0 ? std::strerror(errno) : "short write";
+                std::fprintf(stderr, "velt-usb-gadget: %s: %s\n", options_.recordsFile.c_str(),
+                             recordsError_.c_str());
+                return;
+            }
+            done += static_cast<std::size_t>(wrote);
+        }
     }
 
     static void TouchFile(const std::string& path) {
@@ -343,7 +389,7 @@ class Device {
             const auto& descriptor = function_.reportDescriptor();
             Reply(descriptor.data(), std::min<std::size_t>(length, descriptor.size()));
         } else if (kind == ((kInClassInterface << 8) | kGetReport)) {
-            std::vector<std::uint8_t> zeros(std::min<std::size_t>(length, kPayloadLength), 0);
+            std::vector<std::uint8_t> zeros(std::min<std::size_t>(length, protocol::recordSize), 0);
             Reply(zeros.data(), zeros.size());
         } else if (kind == ((kInClassInterface << 8) | kGetIdle) ||
                    kind == ((kInClassInterface << 8) | kGetProtocol)) {
@@ -393,7 +439,7 @@ class Device {
                 if (options_.returnAfterMs > 0) {
                     // Back as a fresh bootloader-mode device that a careful host leaves alone.
                     std::this_thread::sleep_for(std::chrono::milliseconds(options_.returnAfterMs));
-                    if (!gadget_.SetProductId(kBootloaderPid, error) ||
+                    if (!gadget_.SetProductId(protocol::bootloaderProductId, error) ||
                         !gadget_.Bind(options_.udc, error)) {
                         std::fprintf(stderr, "velt-usb-gadget: coming back: %s\n", error.c_str());
                     }
@@ -414,15 +460,19 @@ class Device {
             return;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(options_.detachMs));
-        if (!gadget_.SetProductId(kBootloaderPid, error) || !gadget_.Bind(options_.udc, error)) {
+        if (!gadget_.SetProductId(protocol::bootloaderProductId, error) ||
+            !gadget_.Bind(options_.udc, error)) {
             std::fprintf(stderr, "velt-usb-gadget: back as bootloader: %s\n", error.c_str());
             return;
         }
         logic_.EnteredBootloader();
-        Log("back on the bus as %04x:%04x", options_.identity.vendorId, kBootloaderPid);
+        Log("back on the bus as %04x:%04x", options_.identity.vendorId,
+            protocol::bootloaderProductId);
     }
 
     Options options_;
+    int recordsFd_ = -1;
+    std::string recordsError_;
     DeviceLogic logic_;
     ConfigfsGadget gadget_;
     FfsHidFunction function_;

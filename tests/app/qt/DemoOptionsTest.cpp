@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "DemoOptions.h"
+#include "app/DemoOptions.h"
 
 namespace velt {
 namespace {

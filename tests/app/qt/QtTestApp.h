@@ -4,7 +4,7 @@
 
 #include <QApplication>
 
-#include "WindowSystem.h"
+#include "app/WindowSystem.h"
 
 namespace velt::test {
 

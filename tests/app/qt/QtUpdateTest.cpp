@@ -6,11 +6,11 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "FrmMain.h"
-#include "QtTestApp.h"
-#include "QtWindow.h"
+#include "app/FrmMain.h"
+#include "tests/app/qt/QtTestApp.h"
+#include "app/qt/QtWindow.h"
 #include "SampleImage.h"
-#include "SimulatedBus.h"
+#include "device/simulated/SimulatedBus.h"
 
 namespace velt {
 namespace {
@@ -21,7 +21,7 @@ TEST(QtUpdate, TheButtonUpdatesTheSimulatedDeviceAndTheWindowShowsProgress) {
     sim::SimulatedBus bus(clock);
     sim::SimulatedVelt& velt = bus.AddVelt(sim::DeviceModel{});
     QtWindow window;
-    FrmMain logic(window, bus, VELT_SAMPLE_IMAGE_DIR);
+    FrmMain logic(window, bus, clock, VELT_SAMPLE_IMAGE_DIR);
     auto* button = static_cast<QPushButton*>(window.widget(Control::btnUpgradeFW));
     QWidget* bar = window.widget(Control::Pic);
     window.SetMessageBoxObserver(
@@ -30,7 +30,7 @@ TEST(QtUpdate, TheButtonUpdatesTheSimulatedDeviceAndTheWindowShowsProgress) {
     // The caption, and the bar's visibility and width, as each record reaches the device.
     std::vector<std::tuple<QString, bool, int>> samples;
     bus.SetReportHook([&](const sim::ReportRecord& report) {
-        if (report.productId == bootloaderProductId && report.accepted) {
+        if (report.productId == protocol::bootloaderProductId && report.accepted) {
             samples.emplace_back(button->text(), bar->isVisible(), bar->width());
         }
     });

@@ -8,9 +8,9 @@
 #include <QScreen>
 #include <QTimer>
 
-#include "Layout.h"
-#include "QtTestApp.h"
-#include "QtWindow.h"
+#include "app/Layout.h"
+#include "tests/app/qt/QtTestApp.h"
+#include "app/qt/QtWindow.h"
 
 namespace velt {
 namespace {

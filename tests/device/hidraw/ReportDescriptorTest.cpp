@@ -1,8 +1,9 @@
-#include "ReportDescriptor.h"
+#include "device/hidraw/ReportDescriptor.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace velt::hidraw {
@@ -10,117 +11,43 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes Concat(std::initializer_list<Bytes> parts) {
-    Bytes out;
+// The feature report length of the parts joined, and whether the parse stopped early.
+std::pair<int, bool> Feature(std::initializer_list<Bytes> parts) {
+    Bytes bytes;
     for (const Bytes& part : parts) {
-        out.insert(out.end(), part.begin(), part.end());
+        bytes.insert(bytes.end(), part.begin(), part.end());
     }
-    return out;
+    const ReportDescriptorSummary summary = ParseReportDescriptor(bytes);
+    return {summary.featureReportByteLength, summary.malformed};
 }
 
-TEST(ReportDescriptor, LengthsAndTheFirstTopLevelUsage) {
-    struct Case {
-        const char* name;
-        ReportDescriptorSummary expected;  // usage page, usage, input, output, feature
-        Bytes bytes;
-    };
-    const Case cases[] = {
-        {"vendor-defined: 64-byte input and output, 40-byte feature, no report IDs",
-         {0xFF00, 0x01, 65, 65, 41},
-         {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x15, 0x00, 0x26, 0xFF,
-          0x00, 0x75, 0x08, 0x95, 0x40, 0x09, 0x01, 0x81, 0x02, 0x95, 0x40,
-          0x09, 0x01, 0x91, 0x02, 0x95, 0x28, 0x09, 0x01, 0xB1, 0x02, 0xC0}},
-        {"boot keyboard of the HID Device Class Definition (appendix B.1)",
-         {0x01, 0x06, 9, 2, 0},
-         {0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x05, 0x07, 0x19, 0xE0, 0x29, 0xE7, 0x15,
-          0x00, 0x25, 0x01, 0x75, 0x01, 0x95, 0x08, 0x81, 0x02, 0x95, 0x01, 0x75, 0x08,
-          0x81, 0x01, 0x95, 0x05, 0x75, 0x01, 0x05, 0x08, 0x19, 0x01, 0x29, 0x05, 0x91,
-          0x02, 0x95, 0x01, 0x75, 0x03, 0x91, 0x01, 0x95, 0x06, 0x75, 0x08, 0x15, 0x00,
-          0x25, 0x65, 0x05, 0x07, 0x19, 0x00, 0x29, 0x65, 0x81, 0x00, 0xC0}},
-        {"report IDs 1, 2 and 3 of 8, 32 and 5 bytes: the largest wins",
-         {0xFF00, 0x01, 0, 0, 33},
-         {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x01, 0x75, 0x08, 0x95,
-          0x08, 0x09, 0x01, 0xB1, 0x02, 0x85, 0x02, 0x75, 0x08, 0x95, 0x20, 0x09,
-          0x01, 0xB1, 0x02, 0x85, 0x03, 0x75, 0x08, 0x95, 0x05, 0xB1, 0x02, 0xC0}},
-        {"5 data bits and 6 padding bits round up to 2 bytes",
-         {0, 0x01, 0, 0, 3},
-         {0x09, 0x01, 0xA1, 0x01, 0x75, 0x01, 0x95, 0x05, 0x09, 0x01, 0xB1, 0x02, 0x75, 0x06, 0x95,
-          0x01, 0xB1, 0x01, 0xC0}},
-        {"report ID 5 summed across nested and later collections",
-         {0xFF00, 0x01, 0, 0, 13},
-         {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x05, 0x75, 0x08, 0x95,
-          0x04, 0xB1, 0x02, 0x09, 0x02, 0xA1, 0x02, 0x95, 0x06, 0xB1, 0x02, 0xC0,
-          0xC0, 0x09, 0x03, 0xA1, 0x01, 0x85, 0x05, 0x95, 0x02, 0xB1, 0x02, 0xC0}},
-        {"a 4-byte usage carries its page",
-         {0x0C, 0x05, 0, 0, 0},
-         {0x05, 0x01, 0x0B, 0x05, 0x00, 0x0C, 0x00, 0xA1, 0x01, 0xC0}},
-        {"a usage ends with its main item",
-         {0, 0, 2, 0, 0},
-         {0x05, 0x01, 0x09, 0x30, 0x75, 0x08, 0x95, 0x01, 0x81, 0x02, 0xA1, 0x01, 0xC0}},
-        {"unmatched End Collections are ignored",
-         {0, 0x02, 0, 0, 3},
-         {0xC0, 0xC0, 0x09, 0x02, 0xA1, 0x01, 0x75, 0x08, 0x95, 0x02, 0xB1, 0x02, 0xC0}},
-        {"empty", {}, {}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const ReportDescriptorSummary summary = ParseReportDescriptor(c.bytes);
-        EXPECT_EQ(summary.usagePage, c.expected.usagePage);
-        EXPECT_EQ(summary.usage, c.expected.usage);
-        EXPECT_EQ(summary.inputReportByteLength, c.expected.inputReportByteLength);
-        EXPECT_EQ(summary.outputReportByteLength, c.expected.outputReportByteLength);
-        EXPECT_EQ(summary.featureReportByteLength, c.expected.featureReportByteLength);
-        EXPECT_FALSE(summary.malformed);
-    }
-}
-
-// Items the parser may skip, and hostile or broken descriptors.
-TEST(ReportDescriptor, SkipsWhatItMayIgnoreAndStopsAtMalformedItems) {
-    const Bytes fourBytes = {0x75, 0x08, 0x95, 0x04};  // a feature report of this: length 5
+TEST(ReportDescriptor, LengthsPushPopAndHostileItems) {
+    const Bytes vendor = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x75, 0x08, 0x95,  // 64, 64, 40
+                          0x40, 0x81, 0x02, 0x91, 0x02, 0x95, 0x28, 0xB1, 0x02, 0xC0};
+    EXPECT_EQ(ParseReportDescriptor(vendor), (ReportDescriptorSummary{0xFF00, 0x01, 65, 65, 41}));
+    const Bytes four = {0x75, 0x08, 0x95, 0x04};  // Report Size 8, Count 4: with `feature`, 5
     const Bytes feature = {0xB1, 0x02};
-    const Bytes pushes(kReportDescriptorPushDepth, 0xA4);
-    const Bytes pops(kReportDescriptorPushDepth, 0xB4);
-    Bytes huge = {0x77, 0xFF, 0xFF, 0xFF, 0xFF, 0x97, 0xFF, 0xFF, 0xFF, 0xFF};
-    for (int i = 0; i < 1000; ++i) {
-        huge.insert(huge.end(), {0xB1, 0x02, 0x81, 0x02});
-    }
-    const Bytes popRestores = {0xA4, 0x75, 0x01, 0x95, 0x01, 0x85, 0x07, 0xB1, 0x02, 0xB4};
+    const Bytes nested = {0x85, 0x05, 0xA1, 0x01, 0xB1, 0x02, 0xA1, 0x01, 0xB1, 0x02, 0xC0, 0xC0};
+    const Bytes pushes(kReportDescriptorPushDepth, 0xA4), pops(kReportDescriptorPushDepth, 0xB4);
+    const Bytes inner = {0xA4, 0x75, 0x01, 0x95, 0x01, 0x85, 0x07, 0xB1, 0x02, 0xB4};  // ID 7
     const Bytes longItems = {0xFE, 0x04, 0x10, 0xB1, 0x02, 0x95, 0xFF, 0xFE, 0x00, 0x11};
-    const Bytes wideReportId = {0x75, 0x08, 0x95, 0x02, 0x87, 0x01, 0x00, 0x00, 0x01};
-    const std::pair<std::uint16_t, Bytes> wellFormed[] = {
-        {5, Concat({fourBytes, popRestores, feature})},  // size, count and report ID
-        {5, Concat({fourBytes, pushes, pops, feature})},
-        {5, Concat({fourBytes, longItems, feature})},        // whose data looks like items
-        {5, Concat({fourBytes, {0x0E}, feature, feature})},  // reserved type, skipped by size
-        {5, Concat({wideReportId, feature, {0x85, 0x01, 0x95, 0x04}, feature})},  // not ID 1
-        {65535, huge},  // clamped, without overflow
-    };
-    for (const auto& [length, bytes] : wellFormed) {
-        const ReportDescriptorSummary summary = ParseReportDescriptor(bytes);
-        EXPECT_EQ(summary.featureReportByteLength, length) << ::testing::PrintToString(bytes);
-        EXPECT_FALSE(summary.malformed);
-    }
-
-    // Push overflow, Pop underflow, truncated short and long items: what was summed before
-    // the offending item counts.
-    const Bytes tails[] = {Concat({pushes, {0xA4, 0x95, 0xFF, 0xB1, 0x02}}),
-                           {0xB4, 0x95, 0x40, 0xB1, 0x02},
-                           {0x75},
-                           {0x96, 0x00},
-                           {0x97, 0xFF, 0xFF, 0xFF},
-                           {0xB2, 0x02},
-                           {0xFE},
-                           {0xFE, 0x05},
-                           {0xFE, 0x05, 0x00, 0xB1, 0x02}};
-    for (const Bytes& tail : tails) {
-        const ReportDescriptorSummary summary =
-            ParseReportDescriptor(Concat({fourBytes, feature, tail}));
-        EXPECT_EQ(summary.featureReportByteLength, 5) << ::testing::PrintToString(tail);
-        EXPECT_TRUE(summary.malformed);
-    }
-    const ReportDescriptorSummary alone = ParseReportDescriptor(Bytes{0xB1});  // nothing before
-    EXPECT_EQ(alone.featureReportByteLength, 0);
-    EXPECT_TRUE(alone.malformed);
+    const Bytes huge = {0x77, 0xFF, 0xFF, 0xFF, 0xFF, 0x97, 0xFF, 0xFF, 0xFF, 0xFF};  // size, count
+    const Bytes ids = {0x85, 0x01, 0xB1, 0x02, 0x85, 0x02, 0x95, 0x20, 0xB1, 0x02, 0x85, 0x03};
+    const Bytes bits = {0x75, 0x01, 0x95, 0x05, 0xB1, 0x02, 0x75, 0x06, 0x95, 0x01, 0xB1, 0x01};
+    using R = std::pair<int, bool>;  // expected length, malformed
+    EXPECT_EQ(Feature({four, ids, {0x95, 0x05}, feature}), R(33, false));  // the largest wins
+    EXPECT_EQ(Feature({bits}), R(3, false));                    // 11 bits, padding included
+    EXPECT_EQ(Feature({four, nested, feature}), R(13, false));  // one report ID, in and out
+    EXPECT_EQ(Feature({four, inner, feature}), R(5, false));    // Pop restores size, count, ID
+    EXPECT_EQ(Feature({four, pushes, pops, feature}), R(5, false));
+    EXPECT_EQ(Feature({four, longItems, feature}), R(5, false));    // skipped whole, data unread
+    EXPECT_EQ(Feature({huge, feature, feature}), R(65535, false));  // saturates, no overflow
+    // Malformed: what was summed before the offending item counts.
+    EXPECT_EQ(Feature({four, feature, pushes, {0xA4, 0x95, 0xFF, 0xB1, 0x02}}), R(5, true));
+    EXPECT_EQ(Feature({four, feature, {0xB4, 0x95, 0x40, 0xB1, 0x02}}), R(5, true));
+    EXPECT_EQ(Feature({four, feature, {0x97, 0xFF, 0xFF, 0xFF}}), R(5, true));  // cut short
+    EXPECT_EQ(Feature({four, feature, {0xFE, 0x05, 0x00, 0xB1, 0x02}}), R(5, true));
+    EXPECT_EQ(Feature({four, feature, {0xFE}}), R(5, true));
 }
 
 }  // namespace

@@ -47,14 +47,16 @@ skip() {
 }
 
 # start_gadget NAME ARGS...: starts velt-usb-gadget and waits until it is on the bus.
+# The gadget writes the payload of every record it takes to /tmp/gadget-NAME.records.
 start_gadget() {
     name=$1
     shift
-    rm -f "/tmp/ready-$name" "/tmp/stop-$name" "/tmp/gadget-$name.out" "/tmp/gadget-$name.err"
+    rm -f "/tmp/ready-$name" "/tmp/stop-$name" "/tmp/gadget-$name.out" "/tmp/gadget-$name.err" \
+        "/tmp/gadget-$name.records"
     extra=
     [ "${VELT_VM_VERBOSE:-0}" != 0 ] && extra=--verbose
     velt-usb-gadget --name "$name" --stop-file "/tmp/stop-$name" \
-        --ready-file "/tmp/ready-$name" $extra "$@" \
+        --ready-file "/tmp/ready-$name" --records-file "/tmp/gadget-$name.records" $extra "$@" \
         >"/tmp/gadget-$name.out" 2>"/tmp/gadget-$name.err" &
     eval "GADGET_PID_$name=$!"
     GADGETS="$GADGETS $name"
@@ -69,7 +71,8 @@ start_gadget() {
     done
 }
 
-# stop_gadget NAME: stops it; its summary lines stay in /tmp/gadget-NAME.out.
+# stop_gadget NAME: stops it; its summary lines stay in /tmp/gadget-NAME.out, the
+# "gadget:" line completed with the digest of the records it took (add_records_digest).
 stop_gadget() {
     name=$1
     pid=$(eval echo "\$GADGET_PID_$name")
@@ -85,9 +88,29 @@ stop_gadget() {
         sleep 0.1
     done
     wait "$pid" 2>/dev/null
+    add_records_digest "$name"
     eval "GADGET_PID_$name="
     GADGETS=$(echo "$GADGETS" | sed "s/ $name\$//; s/ $name / /")
     cat "/tmp/gadget-$name.out"
+}
+
+# add_records_digest NAME: the gadget counts the records it takes and writes their
+# payloads down; their SHA-256 is computed here and appended to its "gadget:" line as
+# " sha256=<hex>". A file that does not hold exactly the bytes the gadget counted gives
+# "sha256=?" and what it holds instead, which no case expects.
+add_records_digest() {
+    out=/tmp/gadget-$1.out
+    records=/tmp/gadget-$1.records
+    counted=$(sed -n 's/^gadget: .* bytes=\([0-9]*\)$/\1/p' "$out")
+    [ -n "$counted" ] || return 0
+    held=
+    [ -f "$records" ] && held=$(wc -c <"$records" | tr -d ' ')
+    if [ "$held" = "$counted" ]; then
+        digest=$(sha256sum "$records" | cut -d' ' -f1)
+    else
+        digest="? (the records file holds ${held:-no} bytes)"
+    fi
+    sed -i "s/^gadget: .* bytes=[0-9]*\$/& sha256=$digest/" "$out"
 }
 
 # hidraw_of VID PID: the hidrawN whose HID device has these IDs (4 hex digits each).

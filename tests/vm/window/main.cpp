@@ -3,11 +3,57 @@
 // button, then the close box. Used inside the VM, where there is no Qt.
 //   velt-vm-window FOLDER [--click]
 #include <iostream>
+#include <optional>
 #include <string>
 
-#include "FakeWindow.h"
-#include "FrmMain.h"
-#include "HidrawPlatform.h"
+#include "app/FrmMain.h"
+#include "app/Layout.h"
+#include "device/hidraw/HidrawBackend.h"
+
+namespace {
+
+using velt::Control;
+
+class PrintingWindow final : public velt::WindowSystem {
+  public:
+    velt::WindowEvents* events = nullptr;
+    std::optional<int> exitStatus;
+
+    void SetCaption(Control control, const std::string& text) override {
+        std::cout << "caption " << Name(control) << " '" << text << "'\n";
+    }
+    void SetEnabled(Control control, bool value) override {
+        std::cout << "enabled " << Name(control) << ' ' << value << '\n';
+    }
+    void SetVisible(Control control, bool value) override {
+        std::cout << "visible " << Name(control) << ' ' << value << '\n';
+    }
+    float GetWidth(Control control) override {
+        return static_cast<float>(velt::LayoutOf(control).width);
+    }
+    void SetWidth(Control control, float twips) override {
+        std::cout << "width " << Name(control) << ' ' << twips << '\n';
+    }
+    void Refresh(Control) override {}
+    void SetWindowTitle(const std::string& text) override { std::cout << "title '" << text << "'\n"; }
+    void ShowWindow() override { std::cout << "show\n"; }
+    void MessageBox(const std::string& text, const std::string& title, int) override {
+        std::cout << "box " << title << ": " << text << '\n';
+    }
+    void DoEvents() override {}
+    void Unload(int status) override {
+        std::cout << "unload " << status << '\n';
+        if (!exitStatus) {
+            events->Form_Unload();
+            exitStatus = status;
+        }
+    }
+
+  private:
+    static std::string Name(Control control) { return std::string(velt::LayoutOf(control).name); }
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
@@ -16,9 +62,10 @@ int main(int argc, char** argv) {
     }
     const bool click = argc > 2 && std::string(argv[2]) == "--click";
 
-    velt::HidrawPlatform platform;
-    velt::test::FakeWindow window;
-    velt::FrmMain form(window, platform, argv[1]);
+    velt::HidrawBackend backend;
+    velt::SteadyClock clock;
+    PrintingWindow window;
+    velt::FrmMain form(window, backend, clock, argv[1]);
     window.events = &form;
 
     form.Form_Load();
@@ -30,10 +77,6 @@ int main(int argc, char** argv) {
         form.Form_CloseRequest();
     }
     form.Form_Terminate();
-
-    for (const auto& line : window.log) {
-        std::cout << line << '\n';
-    }
     std::cout << "outcome " << velt::OutcomeName(form.outcome()) << std::endl;
     return window.exitStatus.value_or(0);
 }

@@ -1,6 +1,6 @@
 # The device leaves the bus after record 5 and comes back 1.5 s later in bootloader
-# mode: the tool fails with status 1, in good time, and writes nothing to the device
-# that came back.
+# mode: the tool fails with status 1, in good time, says the device left the bus, and
+# writes nothing to the device that came back.
 . /lib/vm-lib.sh
 
 start_gadget velt --pid 0x2442 --vanish-after 5 --return-after-ms 1500
@@ -10,6 +10,7 @@ TOOL_TIMEOUT=30 run_tool flash "$IMAGE"
 sleep 2
 stop_gadget velt
 expect_status 1
+expect_output "left the bus"
 head_sha=$(head -c 200 "$IMAGE" | sha256sum | cut -d' ' -f1)
 expect_gadget velt gadget: "mode-switches=1 records=5 bytes=200 sha256=$head_sha"
 expect_gadget velt gadget-detail: "bad=0 other=0 late=0"

@@ -1,0 +1,135 @@
+#include "cli/TerminalReporter.h"
+
+#include <cstdio>
+
+#include "device/VeltProtocol.h"
+#include "update/FirmwareImage.h"
+
+namespace velt::cli {
+
+std::string MinutesSeconds(std::uint64_t milliseconds) {
+    const std::uint64_t seconds = (milliseconds + 500) / 1000;
+    char text[32];
+    std::snprintf(text, sizeof text, "%llu:%02llu", static_cast<unsigned long long>(seconds / 60),
+                  static_cast<unsigned long long>(seconds % 60));
+    return text;
+}
+
+TerminalReporter::TerminalReporter(std::ostream& out, std::ostream& err, Clock& clock,
+                                   Interrupts& interrupts, const Settings& settings)
+    : out_(out),
+      err_(err),
+      clock_(clock),
+      interrupts_(interrupts),
+      settings_(settings),
+      startMs_(clock.NowMs()),
+      baselineInterrupts_(interrupts.Count()) {}
+
+void TerminalReporter::OnPhase(UpdatePhase phase) {
+    const char* line = nullptr;
+    switch (phase) {
+        case UpdatePhase::SwitchingToBootloader:
+            line = "Switching to bootloader...";
+            break;
+        case UpdatePhase::Transferring:
+            line = "Updating firmware...";
+            transferring_ = true;
+            transferStartMs_ = clock_.NowMs();
+            break;
+        case UpdatePhase::Finishing:
+            line = "Finishing...";
+            break;
+        case UpdatePhase::CheckingImage:
+        case UpdatePhase::WaitingForDevice:
+            return;
+    }
+    EndLine();
+    out_ << line << std::endl;
+}
+
+void TerminalReporter::OnProgress(int sent, int total) {
+    if (sent == 0 || total <= 0) {
+        return;
+    }
+    if (settings_.redraw) {
+        const int percent = static_cast<int>(100LL * sent / total);
+        if (percent == shownPercent_ && sent != total) {
+            return;
+        }
+        shownPercent_ = percent;
+        const std::string text = ProgressText(sent, total);
+        // Blanks over the tail of a longer earlier line.
+        const std::size_t pad = lineLength_ > text.size() ? lineLength_ - text.size() : 0;
+        out_ << '\r' << text << std::string(pad, ' ') << std::flush;
+        lineLength_ = text.size();
+        lineOpen_ = true;
+    } else if (const int tenth = static_cast<int>(10LL * sent / total); tenth > loggedTenth_) {
+        loggedTenth_ = tenth;
+        out_ << ProgressText(sent, total) << std::endl;
+    }
+}
+
+void TerminalReporter::OnFinished(const UpdateResult& result) {
+    EndLine();
+    if (result.outcome == UpdateOutcome::Failure && result.error) {
+        err_ << (result.error->kind == UpdateErrorKind::ImageUnusable ? "File Error: "
+                                                                       : "Update Error: ")
+             << DescribeUpdateError(*result.error) << std::endl;
+    }
+}
+
+std::optional<CancelCause> TerminalReporter::ShouldStop() {
+    const int presses = interrupts_.Count() - baselineInterrupts_;
+    if (presses > handledInterrupts_) {
+        handledInterrupts_ = presses;
+        EndLine();
+        if (!transferring_) {
+            // Nothing written yet: cancelling lets go of the device.
+            err_ << "Interrupted: cancelling the update." << std::endl;
+            return CancelCause::Interrupt;
+        }
+        if (!deferralShown_) {
+            deferralShown_ = true;
+            err_ << "Interrupted: the transfer will finish so that the device is not left "
+                    "half-written. Press Ctrl-C again to stop after the current record."
+                 << std::endl;
+        }
+        if (presses >= 2 && !stopping_) {
+            stopping_ = true;
+            err_ << "Interrupted again: stopping after the current record." << std::endl;
+        }
+    }
+    if (stopping_) {
+        return CancelCause::Interrupt;
+    }
+    if (!transferring_ && settings_.timeoutMs > 0 &&
+        clock_.NowMs() - startMs_ >= settings_.timeoutMs) {
+        return CancelCause::Timeout;
+    }
+    return std::nullopt;
+}
+
+std::string TerminalReporter::ProgressText(int sent, int total) const {
+    const std::uint64_t elapsedMs = clock_.NowMs() - transferStartMs_;
+    const std::string percent = std::to_string(100LL * sent / total) + "%";
+    std::string text = std::string(percent.size() < 4 ? 4 - percent.size() : 0, ' ') + percent +
+                       "  " + std::to_string(sent) + "/" + std::to_string(total) + " records";
+    if (elapsedMs == 0) {
+        return text;
+    }
+    const std::uint64_t bytes = static_cast<std::uint64_t>(sent) * protocol::recordSize;
+    text += "  " + WithThousands(bytes * 1000 / elapsedMs) + " B/s";
+    const std::uint64_t leftMs =
+        elapsedMs * static_cast<std::uint64_t>(total - sent) / static_cast<std::uint64_t>(sent);
+    return text + "  " + MinutesSeconds(leftMs) + " left";
+}
+
+void TerminalReporter::EndLine() {
+    if (lineOpen_) {
+        out_ << std::endl;
+        lineOpen_ = false;
+        lineLength_ = 0;
+    }
+}
+
+}  // namespace velt::cli

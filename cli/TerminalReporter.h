@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "cli/Interrupts.h"
+#include "device/Clock.h"
+#include "update/UpdateListener.h"
+
+namespace velt::cli {
+
+// Renders an update on a terminal: the phases as status lines, progress as one line
+// redrawn in place (or a line per tenth on a pipe), failures on the error stream. Its
+// event-processing step is where Ctrl-C and the bound on the wait for the bootloader
+// reach the update.
+class TerminalReporter final : public UpdateListener {
+  public:
+    struct Settings {
+        // Redraw one progress line in place; otherwise write lines a log can keep.
+        bool redraw = false;
+        // Bound on the time until the first data report; 0: none.
+        std::uint64_t timeoutMs = 0;
+    };
+
+    TerminalReporter(std::ostream& out, std::ostream& err, Clock& clock, Interrupts& interrupts,
+                     const Settings& settings);
+
+    void OnPhase(UpdatePhase phase) override;
+    void OnProgress(int recordsSent, int totalRecords) override;
+    void OnFinished(const UpdateResult& result) override;
+    std::optional<CancelCause> ShouldStop() override;
+
+  private:
+    // Ends a progress line still being redrawn, so other output starts on its own line.
+    void EndLine();
+    // "  45%  90/200 records  2,000 B/s  0:05 left"
+    std::string ProgressText(int sent, int total) const;
+
+    std::ostream& out_;
+    std::ostream& err_;
+    Clock& clock_;
+    Interrupts& interrupts_;
+    Settings settings_;
+
+    std::uint64_t startMs_;
+    std::uint64_t transferStartMs_ = 0;
+    int baselineInterrupts_;
+    int handledInterrupts_ = 0;
+    bool transferring_ = false;
+    bool deferralShown_ = false;
+    bool stopping_ = false;
+    int shownPercent_ = -1;
+    int loggedTenth_ = 0;
+    std::size_t lineLength_ = 0;
+    bool lineOpen_ = false;
+};
+
+// "m:ss"
+std::string MinutesSeconds(std::uint64_t milliseconds);
+
+}  // namespace velt::cli

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace velt {
+
+// The longest identity string shown, in UTF-16 code units (the size of the query buffer
+// the device was built against).
+inline constexpr std::size_t kMaxIdentityUnits = 50;
+
+// An identity string as the device layer hands it out: well-formed UTF-8 of at most
+// kMaxIdentityUnits UTF-16 code units. A byte that does not start a well-formed UTF-8
+// sequence becomes U+FFFD; a character that would not fit whole is dropped.
+std::string ClampIdentityText(std::string_view utf8);
+
+}  // namespace velt
