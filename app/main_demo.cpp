@@ -59,7 +59,7 @@ class DemoDriver final : public velt::WindowEvents {
     // Once, when about half the records are in.
     void OnReport(const velt::sim::SimulatedVelt& velt, std::size_t halfRecords) {
         if (transferSaved_ || options_.screenshotDir.empty() || halfRecords == 0 ||
-            velt.records().size() < halfRecords) {
+            velt.records() < halfRecords) {
             return;
         }
         transferSaved_ = true;

@@ -124,18 +124,16 @@ class VeltImpl final : public SimulatedVelt {
     }
     const std::vector<ReportRecord>& reports() const override { return reports_; }
     int modeSwitches() const override { return modeSwitches_; }
-    const std::vector<std::array<std::uint8_t, protocol::recordSize>>& records() const override {
-        return records_;
+    const std::vector<std::uint8_t>& firmware() const override {
+        return firmware_;
     }
 
     std::string Summary() const override {
         Sha256 hasher;
-        for (const auto& record : records_) {
-            hasher.Update(record);
-        }
+        hasher.Update(firmware_);
         return "mode-switches=" + std::to_string(modeSwitches_) +
-               " records=" + std::to_string(records_.size()) +
-               " bytes=" + std::to_string(records_.size() * protocol::recordSize) +
+               " records=" + std::to_string(records()) +
+               " bytes=" + std::to_string(firmware_.size()) +
                " sha256=" + Sha256::Hex(hasher.Finish());
     }
 
@@ -207,10 +205,8 @@ class VeltImpl final : public SimulatedVelt {
         if (dataReports_ == behaviour_.refuseRecord) {
             return false;
         }
-        std::array<std::uint8_t, protocol::recordSize> stored{};
-        std::copy_n(payload.begin(), protocol::recordSize, stored.begin());
-        records_.push_back(stored);
-        if (static_cast<int>(records_.size()) == behaviour_.vanishAfter) {
+        firmware_.insert(firmware_.end(), payload.begin(), payload.begin() + protocol::recordSize);
+        if (static_cast<int>(records()) == behaviour_.vanishAfter) {
             CancelEvents();
             bus_.Leave(device_);
         }
@@ -221,7 +217,7 @@ class VeltImpl final : public SimulatedVelt {
     Device& device_;
     VeltBehaviour behaviour_;
     std::vector<ReportRecord> reports_;
-    std::vector<std::array<std::uint8_t, protocol::recordSize>> records_;
+    std::vector<std::uint8_t> firmware_;
     int modeSwitches_ = 0;
     int dataReports_ = 0;
     std::optional<std::uint64_t> detachAt_;

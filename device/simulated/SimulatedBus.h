@@ -74,9 +74,11 @@ class SimulatedVelt {
     virtual std::string path() const = 0;
     virtual const std::vector<ReportRecord>& reports() const = 0;
     virtual int modeSwitches() const = 0;
-    // The 40-byte payloads of the data reports accepted in bootloader mode, in order.
-    virtual const std::vector<std::array<std::uint8_t, protocol::recordSize>>& records() const = 0;
-    // "mode-switches=<n> records=<n> bytes=<n> sha256=<hex>" over records().
+    // What it stored: the payloads of the data reports it accepted in bootloader mode, end
+    // to end.
+    virtual const std::vector<std::uint8_t>& firmware() const = 0;
+    std::size_t records() const { return firmware().size() / protocol::recordSize; }
+    // "mode-switches=<n> records=<n> bytes=<n> sha256=<hex>" over firmware().
     virtual std::string Summary() const = 0;
 };
 

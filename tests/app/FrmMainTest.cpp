@@ -12,11 +12,13 @@ namespace {
 
 using test::FakeWindow;
 
-class FrmMainTest : public ::testing::Test {
-  protected:
-    void SetUp() override { window.events = &form; }
-    void PutImage(std::size_t size = 80) {
-        test::WriteFile(dir.path() / "Velt-USB.bin", test::PatternBytes(size));
+// The window's logic on a fake window and a simulated bus, with an image beside it.
+struct Rig {
+    explicit Rig(std::size_t imageSize = 80) {
+        window.events = &form;
+        if (imageSize > 0) {
+            test::WriteFile(dir.path() / "Velt-USB.bin", test::PatternBytes(imageSize));
+        }
     }
     void Start() {
         form.Form_Load();
@@ -37,6 +39,8 @@ class FrmMainTest : public ::testing::Test {
     FrmMain form{window, bus, clock, dir.str()};
 };
 
+class FrmMainTest : public ::testing::Test, public Rig {};
+
 TEST(FileExistsTest, AnythingPresentCounts) {
     test::TempDir dir;
     EXPECT_TRUE(FileExists(dir.str()));
@@ -45,22 +49,22 @@ TEST(FileExistsTest, AnythingPresentCounts) {
     EXPECT_FALSE(FileExists(""));
 }
 
-TEST_F(FrmMainTest, MissingImageIsReportedOnceAndNothingIsOpened) {
-    bus.AddVelt({});
-    Start();
-    form.Form_Activate();  // a box closing brings focus back: nothing more is shown
-    EXPECT_TRUE(form.fileMissing);
-    EXPECT_FALSE(window.shown);
-    ASSERT_EQ(window.boxes.size(), 1U);
-    EXPECT_EQ(window.boxes[0].text, "Cannot find Velt-USB.bin");
-    EXPECT_EQ(window.boxes[0].title, "File Error");
-    EXPECT_EQ(window.boxes[0].style, 16);
-    EXPECT_TRUE(bus.calls().empty());
-    ExpectClosedWith(1);
+TEST(FrmMain, MissingImageIsReportedOnceAndNothingIsOpened) {
+    Rig r(0);
+    r.bus.AddVelt({});
+    r.Start();
+    r.form.Form_Activate();  // a box closing brings focus back: nothing more is shown
+    EXPECT_TRUE(r.form.fileMissing);
+    EXPECT_FALSE(r.window.shown);
+    ASSERT_EQ(r.window.boxes.size(), 1U);
+    EXPECT_EQ(r.window.boxes[0].text, "Cannot find Velt-USB.bin");
+    EXPECT_EQ(r.window.boxes[0].title, "File Error");
+    EXPECT_EQ(r.window.boxes[0].style, 16);
+    EXPECT_TRUE(r.bus.calls().empty());
+    r.ExpectClosedWith(1);
 }
 
 TEST_F(FrmMainTest, StartUpShowsTheDeviceAndTheCloseBoxUnloadsAtOnce) {
-    PutImage();
     bus.AddVelt({.version = 0x0110});
     window.widths[Control::Pic] = 5054.5F;  // half to even
     Start();
@@ -76,7 +80,6 @@ TEST_F(FrmMainTest, StartUpShowsTheDeviceAndTheCloseBoxUnloadsAtOnce) {
 }
 
 TEST_F(FrmMainTest, WithoutADeviceTheLabelsAreBlankClicksAreIgnoredAndARefusedOneIsNamed) {
-    PutImage();
     sim::FailureInjection denied;
     denied.open = DeviceErrorKind::PermissionDenied;
     const std::string path = bus.AddDevice({}, denied);
@@ -92,7 +95,6 @@ TEST_F(FrmMainTest, WithoutADeviceTheLabelsAreBlankClicksAreIgnoredAndARefusedOn
 }
 
 TEST_F(FrmMainTest, AnUpdateShowsItsStepsGrowsTheBarAndCloses) {
-    PutImage(80);
     bus.AddVelt({});
     Start();
     form.btnUpgradeFW_Click();
@@ -109,57 +111,48 @@ TEST_F(FrmMainTest, AnUpdateShowsItsStepsGrowsTheBarAndCloses) {
     ExpectClosedWith(0);
 }
 
-TEST_F(FrmMainTest, FailuresAreShownInABoxWithTheirTitle) {
+TEST(FrmMain, FailuresAreShownInABoxWithTheirTitle) {
     const std::pair<std::size_t, std::string> cases[] = {
         {39, "File Error"},  // the image shrank below a record after start-up
         {400, "Update Error"},
     };
     for (const auto& [size, title] : cases) {
-        VirtualClock clock;
-        sim::SimulatedBus bus{clock};
-        bus.AddVelt({}, {.refuseRecord = 2});
-        test::TempDir dir;
-        test::WriteFile(dir.path() / "Velt-USB.bin", test::PatternBytes(size));
-        FakeWindow window;
-        FrmMain form{window, bus, clock, dir.str()};
-        window.events = &form;
-        form.Form_Load();
-        form.btnUpgradeFW_Click();
-        ASSERT_EQ(window.boxes.size(), 1U);
-        EXPECT_EQ(window.boxes[0].title, title);
-        EXPECT_EQ(window.picWidths.back(), 0.0F);
-        EXPECT_EQ(window.exitStatus, 1);
+        Rig r(size);
+        r.bus.AddVelt({}, {.refuseRecord = 2});
+        r.Start();
+        r.form.btnUpgradeFW_Click();
+        ASSERT_EQ(r.window.boxes.size(), 1U);
+        EXPECT_EQ(r.window.boxes[0].title, title);
+        EXPECT_EQ(r.window.picWidths.back(), 0.0F);
+        r.ExpectClosedWith(1);
     }
 }
 
-TEST_F(FrmMainTest, CloseCancelsWhileWaitingAndWaitsForTheLastRecordOnceRecordsFlow) {
-    PutImage(400);
-    const sim::SimulatedVelt& waiting = bus.AddVelt({});
-    Start();
-    window.onDoEvents = [&] { form.Form_CloseRequest(); };
-    form.btnUpgradeFW_Click();
-    EXPECT_EQ(form.outcome(), UpdateOutcome::Cancelled);
-    EXPECT_TRUE(waiting.records().empty());
-    ExpectClosedWith(2);
+TEST(FrmMain, CloseCancelsWhileWaitingAndWaitsForTheLastRecordOnceRecordsFlow) {
+    Rig waiting(400);
+    const sim::SimulatedVelt& idle = waiting.bus.AddVelt({});
+    waiting.Start();
+    waiting.window.onDoEvents = [&] { waiting.form.Form_CloseRequest(); };
+    waiting.form.btnUpgradeFW_Click();
+    EXPECT_EQ(waiting.form.outcome(), UpdateOutcome::Cancelled);
+    EXPECT_TRUE(idle.firmware().empty());
+    waiting.ExpectClosedWith(2);
 
     // Once records flow, the close waits: every record goes out, and the title says why.
-    VirtualClock clock2;
-    sim::SimulatedBus bus2{clock2};
-    sim::SimulatedVelt& velt = bus2.AddVelt({.productId = protocol::bootloaderProductId});
-    FakeWindow window2;
-    FrmMain form2{window2, bus2, clock2, dir.str()};
-    window2.events = &form2;
-    form2.Form_Load();
-    window2.onDoEvents = [&] {
-        if (!velt.records().empty()) {
-            form2.Form_CloseRequest();
+    Rig writing(400);
+    const sim::SimulatedVelt& velt =
+        writing.bus.AddVelt({.productId = protocol::bootloaderProductId});
+    writing.Start();
+    writing.window.onDoEvents = [&] {
+        if (velt.records() > 0) {
+            writing.form.Form_CloseRequest();
         }
     };
-    form2.btnUpgradeFW_Click();
-    EXPECT_EQ(form2.outcome(), UpdateOutcome::Success);
-    EXPECT_EQ(velt.records().size(), 10U);
-    EXPECT_EQ(window2.title, "Velt-USB Firmware Update - closes when the update ends");
-    EXPECT_EQ(window2.unloadCalls, 1);
+    writing.form.btnUpgradeFW_Click();
+    EXPECT_EQ(writing.form.outcome(), UpdateOutcome::Success);
+    EXPECT_EQ(velt.records(), 10U);
+    EXPECT_EQ(writing.window.title, "Velt-USB Firmware Update - closes when the update ends");
+    writing.ExpectClosedWith(0);
 }
 
 }  // namespace

@@ -15,7 +15,7 @@ namespace fs = std::filesystem;
 
 struct FakeHid {
     std::string hidId = "0003:00001209:00002442";
-    std::map<std::string, std::string> files;  // the grandparent's, over the defaults in Add
+    std::map<std::string, std::string> files = {};  // the grandparent's, over the defaults in Add
 };
 
 class FakeSysfs {

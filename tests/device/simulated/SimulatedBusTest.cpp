@@ -76,7 +76,7 @@ TEST_F(SimulatedBusTest, RefusalAndLeavingTheBusAreToldApart) {
             outcomes += Outcome([&] { device->SendFeatureReport(report); });
         }
         EXPECT_EQ(outcomes, expected);
-        EXPECT_EQ(std::ssize(velt->records()), std::ranges::count(outcomes, '.'));
+        EXPECT_EQ(static_cast<long>(velt->records()), std::ranges::count(outcomes, '.'));
     }
     EXPECT_EQ(velt->Summary(),
               "mode-switches=1 records=2 bytes=80 "
