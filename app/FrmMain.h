@@ -20,8 +20,7 @@ bool FileExists(const std::string& path);
 // backend; it renders what the update reports.
 class FrmMain final : public WindowEvents, private UpdateListener {
   public:
-    FrmMain(WindowSystem& window, HidBackend& backend, Clock& clock,
-            std::string applicationFolder);
+    FrmMain(WindowSystem& window, HidBackend& backend, Clock& clock, std::string applicationFolder);
 
     void Form_Load() override;
     void Form_Activate() override;

@@ -178,7 +178,7 @@ int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome)
     settings.redraw = session.terminalOut;
     settings.timeoutMs = static_cast<std::uint64_t>(options.timeoutSeconds) * 1000U;
     TerminalReporter reporter(out, err, session.clock, session.interrupts, settings);
-    UpdateContext context{session.backend, session.clock, state,         reporter,
+    UpdateContext context{session.backend, session.clock, state, reporter,
                           options.image,   options.image, &image};
     const UpdateResult result = UpdateFirmware(context);
     outcome = result.outcome;

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "cli/Interrupts.h"
 #include "device/Clock.h"
 #include "device/HidDevice.h"
-#include "cli/Interrupts.h"
 
 namespace velt::cli {
 

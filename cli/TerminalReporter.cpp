@@ -73,7 +73,7 @@ void TerminalReporter::OnFinished(const UpdateResult& result) {
     EndLine();
     if (result.outcome == UpdateOutcome::Failure && result.error) {
         err_ << (result.error->kind == UpdateErrorKind::ImageUnusable ? "File Error: "
-                                                                       : "Update Error: ")
+                                                                      : "Update Error: ")
              << DescribeUpdateError(*result.error) << std::endl;
     }
 }

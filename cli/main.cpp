@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "cli/Cli.h"
-#include "device/hidraw/HidrawBackend.h"
 #include "cli/Interrupts.h"
+#include "device/hidraw/HidrawBackend.h"
 
 int main(int argc, char** argv) {
     velt::cli::Interrupts interrupts(velt::cli::InstallInterruptHandler());

@@ -6,7 +6,7 @@ packages=(
     build-essential cmake pkg-config
     googletest libgtest-dev libgmock-dev
     qt6-base-dev libgl-dev
-    libcli11-dev
+    libcli11-dev libssl-dev
     xvfb xauth fonts-liberation
     qemu-system-x86 busybox-static cpio xz-utils file
     desktop-file-utils appstream xdotool

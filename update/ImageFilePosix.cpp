@@ -12,8 +12,8 @@ namespace {
 
 FileRead Failed(int error) {
     FileRead read;
-    read.status = error == ENOENT || error == ENOTDIR ? FileRead::Status::Missing
-                                                      : FileRead::Status::Error;
+    read.status =
+        error == ENOENT || error == ENOTDIR ? FileRead::Status::Missing : FileRead::Status::Error;
     read.systemCode = error;
     read.error = std::generic_category().message(error);
     return read;

@@ -4,8 +4,8 @@ namespace velt {
 
 std::string DescribeUpdateError(const UpdateError& error) {
     const std::string again = " Start the update again.";
-    const std::string of = std::to_string(error.recordsSent) + " of " +
-                           std::to_string(error.totalRecords);
+    const std::string of =
+        std::to_string(error.recordsSent) + " of " + std::to_string(error.totalRecords);
     const std::string written = error.recordsSent == 0
                                     ? " No firmware was written." + again
                                     : " The firmware was not completely written." + again;

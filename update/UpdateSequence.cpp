@@ -124,8 +124,8 @@ UpdateResult SendFlashData(UpdateContext& context, const FirmwareImage& image) {
         } catch (const DeviceError& send) {
             state.Close();
             error.kind = send.kind() == DeviceErrorKind::Disconnected ? UpdateErrorKind::DeviceLeft
-                         : send.kind() == DeviceErrorKind::Refused    ? UpdateErrorKind::RecordRefused
-                                                                      : UpdateErrorKind::DeviceFailed;
+                         : send.kind() == DeviceErrorKind::Refused ? UpdateErrorKind::RecordRefused
+                                                                   : UpdateErrorKind::DeviceFailed;
             error.recordsSent = sent;
             error.detail = send.detail();
             return Failed(std::move(error));

@@ -124,9 +124,7 @@ class VeltImpl final : public SimulatedVelt {
     }
     const std::vector<ReportRecord>& reports() const override { return reports_; }
     int modeSwitches() const override { return modeSwitches_; }
-    const std::vector<std::uint8_t>& firmware() const override {
-        return firmware_;
-    }
+    const std::vector<std::uint8_t>& firmware() const override { return firmware_; }
 
     std::string Summary() const override {
         Sha256 hasher;

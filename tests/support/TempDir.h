@@ -45,9 +45,4 @@ inline void WriteFile(const std::filesystem::path& path, const std::vector<std::
               static_cast<std::streamsize>(bytes.size()));
 }
 
-inline std::vector<std::uint8_t> ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 }  // namespace velt::test

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 
@@ -59,16 +60,6 @@ struct Rig {
         return UpdateFirmware(context);
     }
 
-    std::vector<sim::ReportRecord> ReportsIn(std::uint16_t productId) const {
-        std::vector<sim::ReportRecord> out;
-        for (const auto& report : velt->reports()) {
-            if (report.productId == productId) {
-                out.push_back(report);
-            }
-        }
-        return out;
-    }
-
     // The update let go of the device, however it ended, and said so once.
     void ExpectLetGo() const {
         EXPECT_EQ(bus.openDeviceCount(), 0U);
@@ -104,23 +95,23 @@ TEST_F(UpdateTest, ApplicationModeDeviceIsSwitchedReopenedAndWrittenInOrder) {
 
     // One switch: DE FA CE and zeros at the device's length; nothing else reaches the
     // application firmware.
-    const auto switches = ReportsIn(applicationProductId);
+    std::vector<sim::ReportRecord> switches, data;
+    for (const auto& report : velt->reports()) {
+        (report.productId == applicationProductId ? switches : data).push_back(report);
+    }
     ASSERT_EQ(switches.size(), 1U);
     std::vector<std::uint8_t> command(40, 0);
     command[0] = 0xDE, command[1] = 0xFA, command[2] = 0xCE;
     EXPECT_EQ(switches[0].bytes, command);
     // The first search for the bootloader comes 100 ms after the switch.
     const auto& calls = bus.calls();
-    const auto sent = std::find_if(calls.begin(), calls.end(), [](const sim::CallRecord& call) {
-        return call.text.starts_with("SendFeatureReport");
+    const auto search = std::ranges::find_if(calls, [&](const sim::CallRecord& call) {
+        return call.text == "List" && call.timeMs > switches[0].timeMs;
     });
-    const auto search = std::find_if(sent, calls.end(),
-                                     [](const sim::CallRecord& call) { return call.text == "List"; });
     ASSERT_NE(search, calls.end());
-    EXPECT_GE(search->timeMs, sent->timeMs + 100);
+    EXPECT_GE(search->timeMs, switches[0].timeMs + 100);
 
     // Every record once, in order, alone in a 41-byte report, at least 20 ms apart.
-    const auto data = ReportsIn(bootloaderProductId);
     ASSERT_EQ(data.size(), 200U);
     for (std::size_t i = 1; i < data.size(); ++i) {
         EXPECT_EQ(data[i].length, 41U);
@@ -193,20 +184,20 @@ TEST_F(UpdateTest, DeviceFailuresEndTheTransferAndSayWhatHappened) {
         EXPECT_EQ(result.error->kind, c.kind);
         EXPECT_EQ(DescribeUpdateError(*result.error), c.message);
         // Nothing after the failed record, nothing sent twice.
-        EXPECT_EQ(r.velt->firmware(), std::vector(r.image.begin(), r.image.begin() + 40 * c.recordsKept));
+        EXPECT_EQ(r.velt->firmware(),
+                  std::vector(r.image.begin(), r.image.begin() + 40 * c.recordsKept));
         r.ExpectLetGo();
     }
 }
 
 TEST_F(UpdateTest, ImagesThatCannotBeSentAreRefusedBeforeTheDeviceIsTouched) {
-    const auto make = [](std::size_t size) {
-        return [size](Rig& r) { r.Image(size); };
-    };
+    const auto make = [](std::size_t size) { return [size](Rig& r) { r.Image(size); }; };
     const std::pair<std::function<void(Rig&)>, std::string> cases[] = {
         {[](Rig&) {}, "Cannot find fw.bin. Put the firmware image for the device in its place."},
         {make(0), "fw.bin is empty. Put the firmware image for the device in its place."},
-        {make(39), "fw.bin is too small: 39 bytes. An image holds at least one record of 40 "
-                   "bytes. Put the firmware image for the device in its place."},
+        {make(39),
+         "fw.bin is too small: 39 bytes. An image holds at least one record of 40 "
+         "bytes. Put the firmware image for the device in its place."},
         {make(protocol::maxImageSize + 1),
          "fw.bin is too large: 1,310,680 bytes. The largest image is 1,310,679 bytes."},
         {[](Rig& r) { std::filesystem::create_directory(r.path); },
@@ -233,7 +224,9 @@ TEST_F(UpdateTest, ImagesThatCannotBeSentAreRefusedBeforeTheDeviceIsTouched) {
 TEST_F(UpdateTest, TheDeviceGetsTheCheckedBytesHoweverTheFileChangesMeanwhile) {
     const std::function<void(const std::string&)> changes[] = {
         [](const std::string& path) { test::WriteFile(path, {}); },
-        [](const std::string& path) { test::WriteFile(path, std::vector<std::uint8_t>(800, 0xEE)); },
+        [](const std::string& path) {
+            test::WriteFile(path, std::vector<std::uint8_t>(800, 0xEE));
+        },
         [](const std::string& path) {
             std::filesystem::remove(path);
             ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
@@ -260,11 +253,8 @@ TEST_F(UpdateTest, AStopEndsTheWaitOrTheTransferBetweenRecords) {
     sim::VeltBehaviour stubborn;
     stubborn.ignoreSwitch = true;
     Plug({}, stubborn);
-    listener.stop = [&]() -> std::optional<CancelCause> {
-        if (listener.steps == 50) {
-            return CancelCause::Timeout;
-        }
-        return std::nullopt;
+    listener.stop = [&] {
+        return listener.steps == 50 ? std::optional(CancelCause::Timeout) : std::nullopt;
     };
     UpdateResult result = RunUpdate();
     EXPECT_EQ(result.outcome, UpdateOutcome::Cancelled);
@@ -275,11 +265,8 @@ TEST_F(UpdateTest, AStopEndsTheWaitOrTheTransferBetweenRecords) {
     Rig r;
     r.Image(400);
     r.Plug();
-    r.listener.stop = [&]() -> std::optional<CancelCause> {
-        if (r.velt->records() == 3) {
-            return CancelCause::Interrupt;
-        }
-        return std::nullopt;
+    r.listener.stop = [&] {
+        return r.velt->records() == 3 ? std::optional(CancelCause::Interrupt) : std::nullopt;
     };
     result = r.RunUpdate();
     EXPECT_EQ(result.outcome, UpdateOutcome::Cancelled);

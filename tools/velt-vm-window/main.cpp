@@ -35,7 +35,9 @@ class PrintingWindow final : public velt::WindowSystem {
         std::cout << "width " << Name(control) << ' ' << twips << '\n';
     }
     void Refresh(Control) override {}
-    void SetWindowTitle(const std::string& text) override { std::cout << "title '" << text << "'\n"; }
+    void SetWindowTitle(const std::string& text) override {
+        std::cout << "title '" << text << "'\n";
+    }
     void ShowWindow() override { std::cout << "show\n"; }
     void MessageBox(const std::string& text, const std::string& title, int) override {
         std::cout << "box " << title << ": " << text << '\n';

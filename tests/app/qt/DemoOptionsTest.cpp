@@ -1,4 +1,5 @@
 #include <sstream>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -8,67 +9,44 @@
 namespace velt {
 namespace {
 
-// The exit status the command line stops with, if any; the reason goes to `err`.
-std::optional<int> Parse(std::vector<const char*> args, DemoOptions& options, std::string& err) {
+// The exit status the command line stops with (-1: it carries on), and the options. Whatever
+// stops it with a failure says why.
+std::pair<int, DemoOptions> Parse(std::vector<const char*> args) {
     args.insert(args.begin(), "velt-usb-firmware-demo");
-    std::ostringstream out, errors;
-    const auto status =
-        ParseDemoOptions(static_cast<int>(args.size()), args.data(), options, out, errors);
-    err = errors.str();
-    return status;
+    std::ostringstream out, err;
+    DemoOptions o;
+    const auto status = ParseDemoOptions(static_cast<int>(args.size()), args.data(), o, out, err);
+    EXPECT_EQ(status.value_or(0) != 0, !err.str().empty()) << err.str();
+    return {status.value_or(-1), o};
 }
 
 TEST(DemoOptions, OptionsReachTheModelAndBadOnesStopWithAReason) {
-    DemoOptions o;
-    std::string err;
-    ASSERT_FALSE(Parse({"--product-id", "b038", "--vendor-id", "0x04D8", "--product", "P<1>",
-                        "--no-serial", "--feature-length", "65", "--detach-ms", "10",
-                        "--reenumerate-ms", "20", "--refuse-record", "5"},
-                       o, err))
-        << err;
-    EXPECT_EQ(o.model.productId, 0xB038);
-    EXPECT_EQ(o.model.vendorId, 0x04D8);
-    EXPECT_EQ(o.model.product, std::optional<std::string>("P<1>"));
-    EXPECT_FALSE(o.model.serial);
-    EXPECT_EQ(o.model.featureReportLength, 65);
-    EXPECT_EQ(o.behaviour.detachMs, 10u);
-    EXPECT_EQ(o.behaviour.reenumerateMs, 20u);
-    EXPECT_EQ(o.behaviour.refuseRecord, 5);
-
-    for (const auto& args : std::vector<std::vector<const char*>>{{"--product-id", "10000"},
-                                                                  {"--vendor-id", "0x"},
-                                                                  {"--serial", "A", "--no-serial"},
-                                                                  {"--feature-length", "70000"}}) {
-        DemoOptions bad;
-        EXPECT_NE(Parse(args, bad, err).value_or(0), 0) << args.front();
-        EXPECT_FALSE(err.empty()) << args.front();
+    const auto [status, o] =
+        Parse({"--product-id", "b038", "--vendor-id", "0x04D8", "--product", "P<1>", "--no-serial",
+               "--feature-length", "65", "--detach-ms", "10", "--reenumerate-ms", "20"});
+    ASSERT_EQ(status, -1);
+    const sim::DeviceModel& m = o.model;
+    EXPECT_EQ(std::tuple(m.productId, m.vendorId, m.featureReportLength, m.serial.has_value()),
+              std::tuple(0xB038, 0x04D8, 65, false));
+    // The manufacturer was not given: it keeps the default.
+    EXPECT_EQ(std::tuple(m.manufacturer, m.product), std::tuple("Velt Instruments", "P<1>"));
+    EXPECT_EQ(std::pair(o.behaviour.detachMs, o.behaviour.reenumerateMs), std::pair(10u, 20u));
+    using Args = std::vector<const char*>;
+    for (const Args& args : {Args{"--vendor-id", "0x"}, Args{"--serial", "A", "--no-serial"},
+                             Args{"--feature-length", "70000"}}) {
+        EXPECT_GT(Parse(args).first, 0) << args.front();
     }
-    DemoOptions help;
-    EXPECT_EQ(Parse({"--help"}, help, err), std::optional<int>(0));
+    EXPECT_EQ(Parse({"--help"}).first, 0);
 }
 
-TEST(DemoOptions, OtherDevicesComeBeforeTheVeltAndTheResultLineNamesTheOutcome) {
+TEST(DemoOptions, OtherDevicesComeFirstAndWithoutAVeltTheResultLineTellsOfNothingSent) {
     VirtualClock clock;
     sim::SimulatedBus bus(clock);
-    DemoOptions options;
-    options.otherDevices = 2;
-    sim::SimulatedVelt* velt = PopulateBus(bus, options);
-    ASSERT_NE(velt, nullptr);
-    const auto paths = bus.presentPaths();
-    ASSERT_EQ(paths.size(), 3u);
-    EXPECT_EQ(paths.back(), velt->path());
-
-    EXPECT_EQ(DemoResultLine(velt, UpdateOutcome::Success),
-              "simulated device: " + velt->Summary() + " result=success");
-    EXPECT_TRUE(DemoResultLine(velt, UpdateOutcome::Cancelled).ends_with(" result=cancelled"));
-    // Without a device the line reads as that of a device that got nothing.
+    EXPECT_EQ(PopulateBus(bus, Parse({"--no-device", "--other-devices", "2"}).second), nullptr);
+    const sim::SimulatedVelt* velt = PopulateBus(bus, Parse({"--other-devices", "2"}).second);
+    ASSERT_EQ(velt ? velt->path() : "", "/sim/hidraw4");  // after two others each time
     EXPECT_EQ(DemoResultLine(nullptr, UpdateOutcome::None),
               DemoResultLine(velt, UpdateOutcome::None));
-
-    sim::SimulatedBus empty(clock);
-    options.noDevice = true;
-    EXPECT_EQ(PopulateBus(empty, options), nullptr);
-    EXPECT_EQ(empty.presentPaths().size(), 2u);
 }
 
 }  // namespace

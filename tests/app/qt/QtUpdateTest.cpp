@@ -1,4 +1,4 @@
-#include <tuple>
+#include <algorithm>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -6,11 +6,11 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "app/FrmMain.h"
-#include "tests/app/qt/QtTestApp.h"
-#include "app/qt/QtWindow.h"
 #include "SampleImage.h"
+#include "app/FrmMain.h"
+#include "app/qt/QtWindow.h"
 #include "device/simulated/SimulatedBus.h"
+#include "tests/app/qt/QtTestApp.h"
 
 namespace velt {
 namespace {
@@ -27,36 +27,26 @@ TEST(QtUpdate, TheButtonUpdatesTheSimulatedDeviceAndTheWindowShowsProgress) {
     window.SetMessageBoxObserver(
         [](QMessageBox& box) { QTimer::singleShot(0, &box, &QMessageBox::accept); });
 
-    // The caption, and the bar's visibility and width, as each record reaches the device.
-    std::vector<std::tuple<QString, bool, int>> samples;
+    // While records reach the device the window shows the transfer, with the bar's width then.
+    std::vector<int> widths;
     bus.SetReportHook([&](const sim::ReportRecord& report) {
         if (report.productId == protocol::bootloaderProductId && report.accepted) {
-            samples.emplace_back(button->text(), bar->isVisible(), bar->width());
+            EXPECT_TRUE(bar->isVisible() && button->text() == "Updating firmware...");
+            widths.push_back(bar->width());
         }
     });
-
     // Once the window is shown, the real button is clicked.
-    test::EventLog events;
-    events.logic = &logic;
+    test::EventLog events(&logic);
     bool barHiddenAtStart = false;
     events.onActivate = [&] {
         barHiddenAtStart = !bar->isVisible();
         QTimer::singleShot(0, button, &QPushButton::click);
     };
     EXPECT_EQ(RunWindow(app, window, events), ExitStatusFor(UpdateOutcome::Success));
-    EXPECT_EQ(logic.outcome(), UpdateOutcome::Success);
     EXPECT_TRUE(barHiddenAtStart);
-    EXPECT_NE(velt.Summary().find("sha256=" VELT_SAMPLE_IMAGE_SHA256), std::string::npos)
-        << velt.Summary();
-    ASSERT_EQ(samples.size(), VELT_SAMPLE_IMAGE_SIZE / 40u);
-    int lastWidth = 0;
-    for (const auto& [caption, barVisible, barWidth] : samples) {
-        EXPECT_EQ(caption, "Updating firmware...");
-        EXPECT_TRUE(barVisible);
-        EXPECT_GE(barWidth, lastWidth);
-        lastWidth = barWidth;
-    }
-    EXPECT_GT(lastWidth, std::get<2>(samples.front()));
+    EXPECT_TRUE(velt.Summary().ends_with(" sha256=" VELT_SAMPLE_IMAGE_SHA256)) << velt.Summary();
+    ASSERT_EQ(widths.size(), VELT_SAMPLE_IMAGE_SIZE / 40u);
+    EXPECT_TRUE(std::ranges::is_sorted(widths) && widths.front() < widths.back());  // it grows
 }
 
 }  // namespace

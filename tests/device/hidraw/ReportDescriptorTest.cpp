@@ -11,11 +11,11 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// The feature report length of the parts joined, and whether the parse stopped early.
-std::pair<int, bool> Feature(std::initializer_list<Bytes> parts) {
+// The feature report length of the pieces joined, and whether the parse stopped early.
+std::pair<int, bool> Feature(std::initializer_list<Bytes> pieces) {
     Bytes bytes;
-    for (const Bytes& part : parts) {
-        bytes.insert(bytes.end(), part.begin(), part.end());
+    for (const Bytes& piece : pieces) {
+        bytes.insert(bytes.end(), piece.begin(), piece.end());
     }
     const ReportDescriptorSummary summary = ParseReportDescriptor(bytes);
     return {summary.featureReportByteLength, summary.malformed};

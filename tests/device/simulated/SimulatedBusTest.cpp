@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -19,7 +17,6 @@ Bytes Report(Bytes payload, std::size_t length = 41) {
     payload.resize(length, 0x00);
     return payload;
 }
-const Bytes kSwitch(protocol::modeSwitchCommand.begin(), protocol::modeSwitchCommand.end());
 
 // '.' when the call returns, else a letter for the kind of DeviceError it throws.
 template <typename Call>
@@ -30,80 +27,53 @@ char Outcome(Call&& call) try {
     return "PBDRIN"[static_cast<int>(error.kind())];
 }
 
-struct SimulatedBusTest : ::testing::Test {
+// Refused records and a device that leaves mid-update are left to the update tests.
+TEST(SimulatedBus, ASwitchLeavesAtDetachAndReturnsAsABootloaderThatStoresWholeRecords) {
     VirtualClock clock;
     SimulatedBus bus{clock};
-};
-
-TEST_F(SimulatedBusTest, SwitchLeavesAtDetachAndReturnsAsBootloaderUnlessIgnored) {
-    SimulatedVelt& stubborn = bus.AddVelt({}, {.ignoreSwitch = true});
     SimulatedVelt& velt = bus.AddVelt({}, {.detachMs = 50, .reenumerateMs = 500});
-    bus.Open(stubborn.path())->SendFeatureReport(Report(kSwitch));
-    const auto device = bus.Open(velt.path());
-    device->SendFeatureReport(Report(kSwitch));
-    const auto length = [&device] { device->FeatureReportLength(); };
+    auto device = bus.Open(velt.path());
+    device->SendFeatureReport(
+        Report({protocol::modeSwitchCommand.begin(), protocol::modeSwitchCommand.end()}));
+    const auto length = [&] { return Outcome([&] { device->FeatureReportLength(); }); };
     clock.Advance(49);
-    EXPECT_EQ(Outcome(length), '.');
+    EXPECT_EQ(length(), '.');
     clock.Advance(1);
-    EXPECT_EQ(Outcome(length), 'D');
+    EXPECT_EQ(length(), 'D');
     clock.Advance(499);
-    EXPECT_EQ(bus.presentPaths(), std::vector<std::string>{"/sim/hidraw0"});
+    EXPECT_TRUE(bus.presentPaths().empty());
     clock.Advance(1);
-    const auto listed = bus.ListInterfaces();
-    EXPECT_EQ(listed.at(1).path, "/sim/hidraw2");
-    EXPECT_EQ(listed.at(1).productId, protocol::bootloaderProductId);
-    EXPECT_EQ(Outcome(length), 'D');        // back, but not for the object opened before
-    EXPECT_EQ(stubborn.modeSwitches(), 1);  // counted, but it stayed all along
-    EXPECT_EQ(listed.at(0).productId, protocol::applicationProductId);
-}
-
-// A refusal leaves the device there; one that vanished takes the next. Scripts pin the digest.
-TEST_F(SimulatedBusTest, RefusalAndLeavingTheBusAreToldApart) {
-    const std::tuple<VeltBehaviour, std::vector<Bytes>, const char*> cases[] = {
-        {{.refuseRecord = 2}, {Report({}), Report({}), Report({})}, ".R."},
-        {{.vanishAfter = 2}, {Report({}), Report({}), Report({})}, "..D"},
-        {{}, {Report({}, 42), Report({}, 40), Report({}), Report(Bytes(40, 0x11))}, "RR.."},
-    };
-    const SimulatedVelt* velt = nullptr;
-    for (const auto& [behaviour, reports, expected] : cases) {
-        SCOPED_TRACE(expected);
-        velt = &bus.AddVelt({}, behaviour);
-        bus.Open(velt->path())->SendFeatureReport(Report(kSwitch));
-        clock.Advance(1'000);
-        const auto device = bus.Open(velt->path());
-        std::string outcomes;
-        for (const Bytes& report : reports) {
-            outcomes += Outcome([&] { device->SendFeatureReport(report); });
-        }
-        EXPECT_EQ(outcomes, expected);
-        EXPECT_EQ(static_cast<long>(velt->records()), std::ranges::count(outcomes, '.'));
+    EXPECT_EQ(bus.ListInterfaces().at(0).productId, protocol::bootloaderProductId);
+    EXPECT_EQ(length(), 'D');  // back, but not for the object opened before
+    device = bus.Open("/sim/hidraw1");
+    std::string outcomes;
+    for (const Bytes& report : {Report({}, 42), Report({}, 40), Report(Bytes(40, 0x11))}) {
+        outcomes += Outcome([&] { device->SendFeatureReport(report); });
     }
-    EXPECT_EQ(velt->Summary(),
-              "mode-switches=1 records=2 bytes=80 "
-              "sha256=222b1062dc89785876e0f9440cf7be5dccce08d27c048b15f22c258f698a8a7e");
+    EXPECT_EQ(outcomes, "RR.");  // longer than the device's report, shorter than a record
+    EXPECT_EQ(velt.firmware(), Bytes(40, 0x11));
 }
 
-TEST_F(SimulatedBusTest, EachInjectedFailureBreaksItsOwnCallWithItsKind) {
-    const std::pair<FailureInjection, const char*> cases[] = {
-        {{.open = DeviceErrorKind::Busy}, "B"},
-        {{.featureLength = true}, ".I..."},
-        {{.manufacturer = true}, "..I.."},
-        {{.product = true}, "...I."},
-        {{.serial = true}, "....I"},
+TEST(SimulatedBus, EachInjectedFailureBreaksItsOwnCallWithItsKind) {
+    const std::pair<bool FailureInjection::*, const char*> cases[] = {
+        {&FailureInjection::featureLength, "I..."},
+        {&FailureInjection::manufacturer, ".I.."},
+        {&FailureInjection::product, "..I."},
+        {&FailureInjection::serial, "...I"},
     };
-    for (const auto& [failures, expected] : cases) {
-        SCOPED_TRACE(expected);
-        std::unique_ptr<HidDevice> device;
-        std::string outcomes{Outcome([&] { device = bus.Open(bus.AddDevice({}, failures)); })};
-        for (int call = 0; device && call < 4; ++call) {
-            outcomes += Outcome([&] {
-                call == 0 ? void(device->FeatureReportLength())
-                          : void(device->GetString(static_cast<HidString>(call - 1)));
-            });
+    VirtualClock clock;
+    SimulatedBus bus{clock};
+    for (const auto& [failing, expected] : cases) {
+        FailureInjection failures;
+        failures.*failing = true;
+        const auto device = bus.Open(bus.AddDevice({}, failures));
+        std::string outcomes{Outcome([&] { device->FeatureReportLength(); })};
+        for (HidString which :
+             {HidString::Manufacturer, HidString::Product, HidString::SerialNumber}) {
+            outcomes += Outcome([&] { device->GetString(which); });
         }
         EXPECT_EQ(outcomes, expected);
     }
-    EXPECT_EQ(bus.openDeviceCount(), 0u);
 }
 
 }  // namespace
