@@ -34,22 +34,13 @@ void ExpectRepeats(const QImage& icon, const QImage& source) {
     }
 }
 
-TEST(Icons, SmallSizesAreTheWindowIcon) {
-    for (int size : {16, 32}) {
-        const QImage icon = LoadIcon(size);
-        ASSERT_EQ(icon.size(), QSize(size, size));
-        EXPECT_EQ(icon, Drawn(size)) << size << " px";
-    }
-}
-
-TEST(Icons, LargeSizesRepeatThe32PixelImage) {
+TEST(Icons, SmallSizesAreTheWindowIconLargeOnesRepeatIts32PixelImage) {
     // The 32 px image is drawn in 2 x 2 blocks, so every 48 px pixel lies in one block
     // whichever way a 1.5 scale is rounded.
-    const QImage source = Drawn(32);
-    for (int size : {48, 128}) {
+    for (int size : {16, 32, 48, 128}) {
         const QImage icon = LoadIcon(size);
         ASSERT_EQ(icon.size(), QSize(size, size));
-        ExpectRepeats(icon, source);
+        ExpectRepeats(icon, Drawn(size <= 32 ? size : 32));
     }
 }
 

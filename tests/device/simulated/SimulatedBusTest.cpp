@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "device/simulated/SimulatedBus.h"
@@ -27,7 +26,8 @@ char Outcome(Call&& call) try {
     return "PBDRIN"[static_cast<int>(error.kind())];
 }
 
-// Refused records and a device that leaves mid-update are left to the update tests.
+// Refused records, a device that leaves mid-update and injected failures are left to the
+// tests of the code that meets them.
 TEST(SimulatedBus, ASwitchLeavesAtDetachAndReturnsAsABootloaderThatStoresWholeRecords) {
     VirtualClock clock;
     SimulatedBus bus{clock};
@@ -52,28 +52,6 @@ TEST(SimulatedBus, ASwitchLeavesAtDetachAndReturnsAsABootloaderThatStoresWholeRe
     }
     EXPECT_EQ(outcomes, "RR.");  // longer than the device's report, shorter than a record
     EXPECT_EQ(velt.firmware(), Bytes(40, 0x11));
-}
-
-TEST(SimulatedBus, EachInjectedFailureBreaksItsOwnCallWithItsKind) {
-    const std::pair<bool FailureInjection::*, const char*> cases[] = {
-        {&FailureInjection::featureLength, "I..."},
-        {&FailureInjection::manufacturer, ".I.."},
-        {&FailureInjection::product, "..I."},
-        {&FailureInjection::serial, "...I"},
-    };
-    VirtualClock clock;
-    SimulatedBus bus{clock};
-    for (const auto& [failing, expected] : cases) {
-        FailureInjection failures;
-        failures.*failing = true;
-        const auto device = bus.Open(bus.AddDevice({}, failures));
-        std::string outcomes{Outcome([&] { device->FeatureReportLength(); })};
-        for (HidString which :
-             {HidString::Manufacturer, HidString::Product, HidString::SerialNumber}) {
-            outcomes += Outcome([&] { device->GetString(which); });
-        }
-        EXPECT_EQ(outcomes, expected);
-    }
 }
 
 }  // namespace
