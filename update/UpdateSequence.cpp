@@ -16,10 +16,12 @@ UpdateResult Finish(UpdateContext& context, UpdateResult result) {
     return result;
 }
 
-UpdateResult Cancelled(CancelCause cause) {
+UpdateResult Cancelled(CancelCause cause, int sent = 0, int total = 0) {
     UpdateResult result;
     result.outcome = UpdateOutcome::Cancelled;
     result.cause = cause;
+    result.recordsSent = sent;
+    result.totalRecords = total;
     return result;
 }
 
@@ -135,18 +137,14 @@ UpdateResult SendFlashData(UpdateContext& context, const FirmwareImage& image) {
         listener.OnProgress(sent, total);
         if (const auto cause = listener.ShouldStop()) {
             state.Close();
-            UpdateResult stopped = Cancelled(*cause);
-            stopped.recordsSent = sent;
-            stopped.totalRecords = total;
-            return stopped;
+            return Cancelled(*cause, sent, total);
         }
     }
     listener.OnPhase(UpdatePhase::Finishing);
     state.Close();
     UpdateResult done;
     done.outcome = UpdateOutcome::Success;
-    done.recordsSent = total;
-    done.totalRecords = total;
+    done.recordsSent = done.totalRecords = total;
     return done;
 }
 
