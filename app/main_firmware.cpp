@@ -5,17 +5,17 @@
 #include "Product.h"
 #include "app/FrmMain.h"
 #include "app/qt/QtWindow.h"
-#include "device/hidraw/HidrawBackend.h"
+#include "device/PlatformBackend.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("velt-usb-firmware"));
     QCoreApplication::setApplicationVersion(QString::fromUtf8(velt::product::versionText));
 
-    velt::HidrawBackend backend;
+    const auto backend = velt::MakePlatformBackend();
     velt::SteadyClock clock;
     velt::QtWindow window;
-    velt::FrmMain logic(window, backend, clock,
+    velt::FrmMain logic(window, *backend, clock,
                         QCoreApplication::applicationDirPath().toStdString());
     return velt::RunWindow(app, window, logic);
 }

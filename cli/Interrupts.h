@@ -21,9 +21,4 @@ class Interrupts {
     int pressed_ = 0;
 };
 
-// Installs the SIGINT handler (without SA_RESTART, so a blocked prompt read returns) and
-// returns its counter. From the third press on the default action is back, so a hung
-// call can still be killed.
-const volatile std::sig_atomic_t* InstallInterruptHandler();
-
 }  // namespace velt::cli

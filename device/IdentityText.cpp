@@ -1,5 +1,7 @@
 #include "device/IdentityText.h"
 
+#include <algorithm>
+
 namespace velt {
 
 namespace {
@@ -73,6 +75,25 @@ std::string ClampIdentityText(std::string_view utf8) {
         units += needed;
         AppendUtf8(out, codePoint);
         i += length;
+    }
+    return out;
+}
+
+std::string IdentityTextFromUtf16(std::u16string_view units) {
+    units = units.substr(0, std::min(units.find(u'\0'), kMaxIdentityUnits));
+    std::string out;
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        const char16_t unit = units[i];
+        const bool high = unit >= 0xD800 && unit <= 0xDBFF;
+        const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
+        if (high && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+            AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (units[i + 1] - 0xDC00));
+            ++i;
+        } else if (high && i + 1 == units.size() && units.size() == kMaxIdentityUnits) {
+            break;  // the limit cut a pair: no half character
+        } else {
+            AppendUtf8(out, high || low ? kReplacement : unit);
+        }
     }
     return out;
 }

@@ -15,4 +15,9 @@ inline constexpr std::size_t kMaxIdentityUnits = 50;
 // sequence becomes U+FFFD; a character that would not fit whole is dropped.
 std::string ClampIdentityText(std::string_view utf8);
 
+// The same from UTF-16 as a HID stack that hands out UTF-16 gives it: up to the first NUL,
+// at most kMaxIdentityUnits units, a surrogate pair cut by the limit dropped whole, an
+// unpaired surrogate shown as U+FFFD.
+std::string IdentityTextFromUtf16(std::u16string_view units);
+
 }  // namespace velt

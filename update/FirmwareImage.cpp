@@ -1,6 +1,5 @@
 #include "update/FirmwareImage.h"
 
-#include <cerrno>
 
 #include "device/VeltProtocol.h"
 #include "update/ImageFile.h"
@@ -47,11 +46,11 @@ ImageLoad LoadFirmwareImage(const std::string& path, const std::string& name) {
         case FileRead::Status::NotRegular:
             load.message = name + " is not a file." + replace;
             return load;
+        case FileRead::Status::Denied:
+            load.message = name + " cannot be read: " + read.error + ". Check that you may read it.";
+            return load;
         case FileRead::Status::Error:
             load.message = name + " cannot be read: " + read.error + ".";
-            if (read.systemCode == EACCES) {
-                load.message += " Check that you may read it.";
-            }
             return load;
         case FileRead::Status::TooLarge:
             load.message = name + " is too large: " + WithThousands(read.size) +

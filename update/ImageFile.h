@@ -8,12 +8,11 @@ namespace velt {
 
 // A whole file read in one go, or why it could not be.
 struct FileRead {
-    enum class Status { Ok, Missing, NotRegular, TooLarge, Error };
+    enum class Status { Ok, Missing, NotRegular, TooLarge, Denied, Error };
     Status status = Status::Error;
     std::vector<std::uint8_t> bytes;  // Ok: the content
     std::uint64_t size = 0;           // Ok, TooLarge: how large it is
-    int systemCode = 0;               // Error: the system's code
-    std::string error;                // Error: the system's words
+    std::string error;                // Denied, Error: the system's words
 };
 
 // Reads the regular file at `path`, at most `limit` bytes, without ever blocking on it: a

@@ -12,9 +12,9 @@ namespace {
 
 FileRead Failed(int error) {
     FileRead read;
-    read.status =
-        error == ENOENT || error == ENOTDIR ? FileRead::Status::Missing : FileRead::Status::Error;
-    read.systemCode = error;
+    read.status = error == ENOENT || error == ENOTDIR ? FileRead::Status::Missing
+                  : error == EACCES || error == EPERM ? FileRead::Status::Denied
+                                                      : FileRead::Status::Error;
     read.error = std::generic_category().message(error);
     return read;
 }

@@ -127,12 +127,9 @@ class VeltImpl final : public SimulatedVelt {
     const std::vector<std::uint8_t>& firmware() const override { return firmware_; }
 
     std::string Summary() const override {
-        Sha256 hasher;
-        hasher.Update(firmware_);
         return "mode-switches=" + std::to_string(modeSwitches_) +
                " records=" + std::to_string(records()) +
-               " bytes=" + std::to_string(firmware_.size()) +
-               " sha256=" + Sha256::Hex(hasher.Finish());
+               " bytes=" + std::to_string(firmware_.size()) + " sha256=" + Sha256Hex(firmware_);
     }
 
     // The earliest pending bus event, if any.

@@ -96,6 +96,16 @@ TEST(IdentityTextTest, AtMostFiftyUnitsNeverHalfACharacterMalformedBytesReplaced
     for (const auto& [in, out] : cases) {
         EXPECT_EQ(ClampIdentityText(in), out) << in;
     }
+    const std::pair<std::u16string, std::string> wide[] = {
+        {u"Velt\0junk", "Velt"},
+        {std::u16string(60, u'x'), std::string(50, 'x')},
+        {std::u16string(49, u'y') + u"\U0001F600", std::string(49, 'y')},
+        {{u'A', 0xD800, u'B', 0xDC00}, "A\uFFFDB\uFFFD"},  // lone surrogates
+        {u"\U0001F600!", emoji + "!"},
+    };
+    for (const auto& [in, out] : wide) {
+        EXPECT_EQ(IdentityTextFromUtf16(in), out) << out;
+    }
 }
 
 }  // namespace

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <csignal>
+#include <string>
+#include <vector>
+
+namespace velt::cli {
+
+// What the program takes from its platform when it starts.
+struct ProgramStart {
+    std::vector<std::string> args;  // without the program name, UTF-8
+    bool terminalIn = false;        // standard input and output are terminals
+    bool terminalOut = false;       // standard output is a terminal
+};
+
+// Reads the arguments as UTF-8 and whether the standard streams are terminals; where the
+// console has a code page of its own, switches it to UTF-8. One implementation per
+// platform.
+ProgramStart StartProgram(int argc, char** argv);
+
+// Installs the Ctrl-C handler and returns its counter. A prompt blocked in a read returns
+// on Ctrl-C; from the third press on the default action is back, so a hung call can still
+// be killed. One implementation per platform.
+const volatile std::sig_atomic_t* InstallInterruptHandler();
+
+}  // namespace velt::cli

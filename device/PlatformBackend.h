@@ -1,0 +1,13 @@
+#pragma once
+
+#include <memory>
+
+#include "device/HidDevice.h"
+
+namespace velt {
+
+// The HID stack of the platform the program was built for (hidraw on Linux, the HID class
+// driver on Windows): each backend folder defines it.
+std::unique_ptr<HidBackend> MakePlatformBackend();
+
+}  // namespace velt
