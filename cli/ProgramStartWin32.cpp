@@ -1,6 +1,7 @@
+#include <windows.h>
+// After windows.h, whose types they use.
 #include <io.h>
 #include <shellapi.h>
-#include <windows.h>
 
 #include <cstdio>
 

@@ -1,7 +1,6 @@
 #include "device/Clock.h"
 
 #include <chrono>
-#include <thread>
 
 namespace velt {
 
@@ -17,10 +16,6 @@ SteadyClock::SteadyClock() : startNs_(SteadyNs()) {}
 
 std::uint64_t SteadyClock::NowMs() const {
     return static_cast<std::uint64_t>((SteadyNs() - startNs_) / 1'000'000);
-}
-
-void SteadyClock::SleepMs(std::uint32_t milliseconds) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 }  // namespace velt

@@ -10,6 +10,7 @@ packages=(
     xvfb xauth fonts-liberation
     qemu-system-x86 busybox-static cpio xz-utils file
     desktop-file-utils appstream xdotool
+    g++-mingw-w64-i686-posix wine wine32:i386 osslsigncode openssl
 )
 
 missing=()
@@ -29,5 +30,9 @@ if [ "$(id -u)" -ne 0 ]; then
     sudo="sudo"
 fi
 export DEBIAN_FRONTEND=noninteractive
+# wine runs the 32-bit Windows programs with 32-bit libraries.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+fi
 $sudo apt-get update -q
 $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"

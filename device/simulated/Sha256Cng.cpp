@@ -1,5 +1,6 @@
-#include <bcrypt.h>
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <bcrypt.h>
 
 #include <array>
 #include <stdexcept>
@@ -10,11 +11,24 @@ namespace velt::sim {
 
 std::string Sha256Hex(std::span<const std::uint8_t> data) {
     std::array<std::uint8_t, 32> digest{};
-    // The span may be empty; BCryptHash takes a non-const pointer it does not write through.
-    const NTSTATUS status =
-        BCryptHash(BCRYPT_SHA256_ALG_HANDLE, nullptr, 0, const_cast<PUCHAR>(data.data()),
-                   static_cast<ULONG>(data.size()), digest.data(), digest.size());
-    if (!BCRYPT_SUCCESS(status)) {
+    BCRYPT_ALG_HANDLE algorithm = nullptr;
+    BCRYPT_HASH_HANDLE hash = nullptr;
+    // The calls every Windows since Vista has; BCryptHash would need Windows 10. The span
+    // may be empty; the data pointer is not written through.
+    const bool done =
+        BCRYPT_SUCCESS(
+            BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0)) &&
+        BCRYPT_SUCCESS(BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0)) &&
+        BCRYPT_SUCCESS(BCryptHashData(hash, const_cast<PUCHAR>(data.data()),
+                                      static_cast<ULONG>(data.size()), 0)) &&
+        BCRYPT_SUCCESS(BCryptFinishHash(hash, digest.data(), digest.size(), 0));
+    if (hash != nullptr) {
+        BCryptDestroyHash(hash);
+    }
+    if (algorithm != nullptr) {
+        BCryptCloseAlgorithmProvider(algorithm, 0);
+    }
+    if (!done) {
         throw std::runtime_error("CNG: SHA-256 failed");
     }
     static constexpr char kDigits[] = "0123456789abcdef";

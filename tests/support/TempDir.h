@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -12,9 +13,12 @@ namespace velt::test {
 class TempDir {
   public:
     TempDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "velt-test-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
+        // create_directory fails on a name that exists, so a fresh one is taken.
+        std::random_device random;
+        do {
+            path_ = std::filesystem::temp_directory_path() /
+                    ("velt-test-" + std::to_string(random()));
+        } while (!std::filesystem::create_directory(path_));
     }
     ~TempDir() {
         std::error_code ec;
