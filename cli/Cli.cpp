@@ -10,11 +10,14 @@
 #include "Product.h"
 #include "app/DemoOptions.h"
 #include "cli/DeviceListing.h"
+#include "cli/JsonEvents.h"
 #include "cli/LoggingBackend.h"
 #include "cli/SimulationOptions.h"
 #include "cli/TerminalReporter.h"
+#include "cli/Text.h"
 #include "device/Discovery.h"
 #include "device/IdentityDisplay.h"
+#include "device/Sha256.h"
 #include "device/VeltProtocol.h"
 #include "device/simulated/SimulatedBus.h"
 #include "update/FirmwareImage.h"
@@ -31,8 +34,10 @@ struct FlashOptions {
     std::string image;
     bool yes = false;
     // Absent: do not wait for a device; 0: wait without limit.
-    std::optional<double> waitSeconds;
-    unsigned timeoutSeconds = 30;
+    std::optional<std::uint64_t> waitMs;
+    std::string timeoutText = "30";
+    std::uint64_t timeoutMs = 30'000;  // 0: none
+    bool json = false;
 };
 
 // What one command works with.
@@ -40,6 +45,8 @@ struct Session {
     HidBackend& backend;
     Clock& clock;
     const CliStreams& io;
+    // Where text for people goes: standard output, or nowhere when it carries JSON.
+    std::ostream& out;
     Interrupts& interrupts;
     bool terminalIn;
     bool terminalOut;
@@ -61,8 +68,8 @@ int List(Session& session) {
         session.io.err << kProgram << ": no Velt-USB found" << std::endl;
         return kExitNoDevice;
     }
-    PrintListing(session.io.out, devices);
-    session.io.out.flush();
+    PrintListing(session.out, devices);
+    session.out.flush();
     const bool usable = std::any_of(devices.begin(), devices.end(),
                                     [](const ListedDevice& device) { return !device.openError; });
     return usable ? kExitSuccess : kExitNoDevice;
@@ -75,11 +82,11 @@ std::optional<int> Discover(Session& session, const FlashOptions& options, Devic
     if (FindTheHid(session.backend, state, &unusable)) {
         return std::nullopt;
     }
-    if (options.waitSeconds) {
+    if (options.waitMs) {
         const int pressed = session.interrupts.Count();
         const std::uint64_t start = session.clock.NowMs();
-        const auto limitMs = static_cast<std::uint64_t>(*options.waitSeconds * 1000.0);
-        session.io.out << "Waiting for a Velt-USB..." << std::endl;
+        const std::uint64_t limitMs = *options.waitMs;
+        session.out << "Waiting for a Velt-USB..." << std::endl;
         for (;;) {
             if (session.interrupts.Count() > pressed) {
                 session.io.err << "Interrupted while waiting for a device." << std::endl;
@@ -104,12 +111,12 @@ std::optional<int> Discover(Session& session, const FlashOptions& options, Devic
 bool Confirm(Session& session, const FlashOptions& options, std::size_t records,
              const std::string& path) {
     const int pressed = session.interrupts.Count();
-    session.io.out << "Flash " << options.image << " (" << records
-                   << " records) to the Velt-USB at " << path << "? [y/N] " << std::flush;
+    session.out << "Flash " << Printable(options.image) << " (" << records
+                << " records) to the Velt-USB at " << path << "? [y/N] " << std::flush;
     std::string answer;
     const bool read = static_cast<bool>(std::getline(session.io.in, answer));
     if (!read || session.interrupts.Count() > pressed) {
-        session.io.out << std::endl;
+        session.out << std::endl;
         return false;
     }
     std::transform(answer.begin(), answer.end(), answer.begin(),
@@ -122,7 +129,7 @@ int ReportCancelled(Session& session, const FlashOptions& options, const UpdateR
     std::ostream& err = session.io.err;
     if (result.cause == CancelCause::Timeout) {
         err << kProgram << ": timed out: the Velt-USB did not come back in bootloader mode within "
-            << options.timeoutSeconds
+            << options.timeoutText
             << " s. No firmware was written. Replug the device and start again (--timeout 0 "
                "waits without limit)."
             << std::endl;
@@ -142,32 +149,53 @@ int ReportCancelled(Session& session, const FlashOptions& options, const UpdateR
 }
 
 int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome) {
-    std::ostream& out = session.io.out;
+    std::ostream& out = session.out;
     std::ostream& err = session.io.err;
+    JsonEvents json(session.io.out, session.clock);
+    UpdateResult result;
+    // Every way out: the exit status, and with --json the result line.
+    const auto end = [&](int status, const std::string& error, const std::string& message) {
+        if (options.json) {
+            json.Result(result.outcome, status, result, error, message);
+        }
+        return status;
+    };
 
     // Read and checked once; the update sends exactly these bytes.
-    const ImageLoad load = LoadFirmwareImage(options.image, options.image);
+    const std::string name = Printable(options.image);
+    const ImageLoad load = LoadFirmwareImage(options.image, name);
     if (!load.image) {
         err << kProgram << ": " << load.message << std::endl;
-        return kExitUsage;
+        return end(kExitUsage, "image-unusable", load.message);
     }
     const FirmwareImage& image = *load.image;
+    // Before anything is sent, so that it can be checked against the published digest.
+    const std::string sha256 = Sha256Hex(image.bytes());
+    out << "Image " << name << ": " << WithThousands(image.size()) << " bytes, "
+        << image.wholeRecords() << " records, SHA-256 " << sha256 << std::endl;
+    if (options.json) {
+        json.Image(options.image, image, sha256);
+    }
     if (const auto rest = image.remainder(); rest != 0) {
-        err << "warning: the last " << rest << " bytes of " << options.image
+        err << "warning: the last " << rest << " bytes of " << name
             << " do not fill a 40-byte record and will not be sent" << std::endl;
     }
 
     DeviceState state;
     if (const auto status = Discover(session, options, state)) {
-        return *status;
+        return end(*status, *status == kExitNoDevice ? "no-device" : "interrupted",
+                   *status == kExitNoDevice ? "no Velt-USB found" : "interrupted");
     }
     const DeviceAttributes& found = state.deviceAttributes;
-    out << "Found the Velt-USB at " << state.devicePath << ": " << ModeName(found.ProductID)
-        << " mode, " << Hex4(found.VendorID) << ':' << Hex4(found.ProductID) << ", version"
-        << FormatVersion(found.VersionNumber) << std::endl;
+    out << "Found the Velt-USB at " << Printable(state.devicePath) << ": "
+        << ModeName(found.ProductID) << " mode, " << Hex4(found.VendorID) << ':'
+        << Hex4(found.ProductID) << ", version" << FormatVersion(found.VersionNumber) << std::endl;
+    if (options.json) {
+        json.Device(state);
+    }
 
-    // Scripts run without a terminal and are not asked.
-    if (session.terminalIn && session.terminalOut && !options.yes &&
+    // Scripts and programs reading JSON run without a terminal and are not asked.
+    if (session.terminalIn && session.terminalOut && !options.yes && !options.json &&
         !Confirm(session, options, image.wholeRecords(), state.devicePath)) {
         state.Close();
         err << "Not flashed." << std::endl;
@@ -176,11 +204,13 @@ int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome)
 
     TerminalReporter::Settings settings;
     settings.redraw = session.terminalOut;
-    settings.timeoutMs = static_cast<std::uint64_t>(options.timeoutSeconds) * 1000U;
+    settings.timeoutMs = options.timeoutMs;
     TerminalReporter reporter(out, err, session.clock, session.interrupts, settings);
-    UpdateContext context{session.backend, session.clock, state, reporter,
-                          options.image,   options.image, &image};
-    const UpdateResult result = UpdateFirmware(context);
+    json.SetInner(reporter);
+    UpdateListener& listener = options.json ? static_cast<UpdateListener&>(json) : reporter;
+    UpdateContext context{session.backend, session.clock, state, listener,
+                          options.image,   name,          &image};
+    result = UpdateFirmware(context);
     outcome = result.outcome;
 
     switch (outcome) {
@@ -189,23 +219,25 @@ int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome)
                 << WithThousands(static_cast<std::uint64_t>(result.recordsSent) *
                                  protocol::recordSize)
                 << " bytes) written to the Velt-USB." << std::endl;
-            return kExitSuccess;
+            return end(kExitSuccess, "", "");
         case UpdateOutcome::Failure:
-            return kExitUpdateFailed;
+            return end(kExitUpdateFailed, UpdateErrorName(result.error->kind),
+                       DescribeUpdateError(*result.error));
         case UpdateOutcome::None:
             err << kProgram << ": the Velt-USB is gone" << std::endl;
-            return kExitNoDevice;
+            return end(kExitNoDevice, "no-device", "the Velt-USB is gone");
         case UpdateOutcome::Cancelled:
             break;
     }
-    return ReportCancelled(session, options, result);
+    const int status = ReportCancelled(session, options, result);
+    return end(status, "cancelled", status == kExitTimedOut ? "timed out" : "cancelled");
 }
 
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, const CliStreams& streams,
            CliEnvironment& environment) {
-    CLI::App app{"Writes firmware into the Velt-USB over Linux hidraw."};
+    CLI::App app{"Writes firmware into the Velt-USB."};
     app.name(kProgram);
     app.set_version_flag("--version", product::versionText);
     app.require_subcommand(1);
@@ -219,6 +251,8 @@ int RunCli(const std::vector<std::string>& args, const CliStreams& streams,
     SimulationOptions simulation;
     app.add_flag("-v,--verbose", verbose, "Log every device operation to standard error");
     app.add_flag("-y,--yes", flashOptions.yes, "Flash without asking");
+    app.add_flag("--json", flashOptions.json,
+                 "Flash prints one JSON object a line on standard output, for programs to follow");
     simulation.AddTo(app);
 
     CLI::App* list = app.add_subcommand("list", "List the Velt-USB devices present");
@@ -226,20 +260,17 @@ int RunCli(const std::vector<std::string>& args, const CliStreams& streams,
     CLI::App* flash = app.add_subcommand("flash", "Write a firmware image into the Velt-USB");
     flash->fallthrough();
     flash->add_option("IMAGE", flashOptions.image, "The firmware image")->required();
-    double waitSeconds = 0;
+    std::string waitText;
     CLI::Option* waitOption =
         flash
-            ->add_option("--wait", waitSeconds,
+            ->add_option("--wait", waitText,
                          "Wait for a device to appear, at most SECONDS (default: without limit)")
-            ->expected(0, 1)
-            ->default_str("0")
-            ->check(CLI::NonNegativeNumber);
+            ->expected(0, 1);
     flash
-        ->add_option("--timeout", flashOptions.timeoutSeconds,
+        ->add_option("--timeout", flashOptions.timeoutText,
                      "Bound in seconds on the wait for the bootloader after the mode switch; 0: "
                      "none")
-        ->capture_default_str()
-        ->check(CLI::NonNegativeNumber);
+        ->capture_default_str();
 
     std::vector<const char*> argv{kProgram};
     for (const std::string& arg : args) {
@@ -249,12 +280,33 @@ int RunCli(const std::vector<std::string>& args, const CliStreams& streams,
         app.parse(static_cast<int>(argv.size()), argv.data());
         simulation.Apply();
     } catch (const CLI::ParseError& error) {
-        const int status = app.exit(error, streams.out, streams.err);
-        return status == 0 ? kExitSuccess : kExitUsage;
+        if (error.get_exit_code() == 0) {
+            return app.exit(error, streams.out, streams.err);  // --help, --version
+        }
+        streams.err << kProgram << ": " << Printable(error.what()) << std::endl;
+        return kExitUsage;
     }
+    // Seconds are checked here rather than by the parser, so that the message says in one
+    // line what the option takes. --wait without a value waits without limit.
+    const auto seconds = [&](const char* option, const std::string& text) {
+        const auto ms = ParseSeconds(text);
+        if (!ms) {
+            streams.err << kProgram << ": " << option << " takes a number of seconds from 0 to "
+                        << kMaxSeconds << ", not '" << Printable(text) << "'" << std::endl;
+        }
+        return ms;
+    };
     if (waitOption->count() > 0) {
-        flashOptions.waitSeconds = waitSeconds;
+        flashOptions.waitMs = waitText.empty() ? 0 : seconds("--wait", waitText);
+        if (!flashOptions.waitMs) {
+            return kExitUsage;
+        }
     }
+    const auto timeoutMs = seconds("--timeout", flashOptions.timeoutText);
+    if (!timeoutMs) {
+        return kExitUsage;
+    }
+    flashOptions.timeoutMs = *timeoutMs;
 
     std::unique_ptr<sim::SimulatedBus> bus;
     sim::SimulatedVelt* velt = nullptr;
@@ -269,15 +321,20 @@ int RunCli(const std::vector<std::string>& args, const CliStreams& streams,
         backend = &logging.emplace(*backend, streams.err);
     }
 
+    std::ostream nothing(nullptr);
     Session session{*backend,
                     environment.clock,
                     streams,
+                    flashOptions.json && !list->parsed() ? nothing : streams.out,
                     environment.interrupts,
                     environment.terminalIn,
                     environment.terminalOut};
     UpdateOutcome outcome = UpdateOutcome::None;
     const int status = list->parsed() ? List(session) : Flash(session, flashOptions, outcome);
-    if (simulation.simulate) {
+    if (simulation.simulate && flashOptions.json) {
+        streams.out << R"({"event":"simulated-device","line":)"
+                    << JsonString(DemoResultLine(velt, outcome)) << '}' << std::endl;
+    } else if (simulation.simulate) {
         streams.out << DemoResultLine(velt, outcome) << std::endl;
     }
     return status;

@@ -1,6 +1,5 @@
 #include "update/FirmwareImage.h"
 
-
 #include "device/VeltProtocol.h"
 #include "update/ImageFile.h"
 
@@ -47,7 +46,8 @@ ImageLoad LoadFirmwareImage(const std::string& path, const std::string& name) {
             load.message = name + " is not a file." + replace;
             return load;
         case FileRead::Status::Denied:
-            load.message = name + " cannot be read: " + read.error + ". Check that you may read it.";
+            load.message =
+                name + " cannot be read: " + read.error + ". Check that you may read it.";
             return load;
         case FileRead::Status::Error:
             load.message = name + " cannot be read: " + read.error + ".";

@@ -20,6 +20,7 @@ class FirmwareImage {
     std::size_t wholeRecords() const;
     std::size_t remainder() const;
     std::span<const std::uint8_t> Record(std::size_t index) const;
+    std::span<const std::uint8_t> bytes() const { return bytes_; }
 
   private:
     std::vector<std::uint8_t> bytes_;

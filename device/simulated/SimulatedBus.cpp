@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "device/IdentityText.h"
-#include "device/simulated/Sha256.h"
+#include "device/Sha256.h"
 
 namespace velt::sim {
 

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "cli/Text.h"
 #include "device/Clock.h"
+#include "device/Sha256.h"
 #include "device/simulated/SimulatedBus.h"
 #include "tests/support/TempDir.h"
 
@@ -129,12 +131,17 @@ TEST_F(CliTest, UsageAndImageErrorsExitTwoBeforeTheDeviceIsTouched) {
         {{}, "A subcommand is required"},
         {{"erase"}, "A subcommand is required"},
         {{"flash"}, "IMAGE is required"},
-        {{"flash", good, "--timeout", "-1"}, "--timeout: Value -1 not in range"},
+        {{"flash", good, "--timeout", "-1"}, "--timeout takes a number of seconds from 0 to "},
+        {{"flash", good, "--timeout", "abc"}, "--timeout takes a number of seconds"},
+        {{"flash", good, "--wait=nan"}, "--wait takes a number of seconds"},
+        {{"flash", good, "--wait=1e300"}, "--wait takes a number of seconds"},
+        {{"flash", "a\x1b[2J\nb"}, "Cannot find a\\x1b[2J\\nb."},  // shown, not obeyed
         {{"--simulate", "--product-id", "12345", "list"}, "not a 16-bit hexadecimal number"},
     };
     for (const auto& [args, message] : cases) {
         EXPECT_EQ(Run(args), kExitUsage) << message;
         EXPECT_THAT(err.str(), HasSubstr(message));
+        EXPECT_EQ(std::ranges::count(err.str(), '\n'), 1) << err.str();
     }
     EXPECT_TRUE(bus.calls().empty());
 
@@ -178,6 +185,8 @@ TEST_F(CliTest, WaitPollsUntilADeviceAppearsOrTheLimitOrCtrlC) {
     const std::string path = Image(400);
     EXPECT_EQ(Run({"flash", "--wait=2", path}), kExitNoDevice);
     EXPECT_EQ(clock.NowMs(), 2000U);
+    EXPECT_EQ(Run({"flash", "--wait=0.0001", path}), kExitNoDevice);  // a limit, not "none"
+    EXPECT_EQ(clock.NowMs(), 2100U);
 
     // The fifth search finds a device; in the next wait Ctrl-C comes at the third.
     int lists = 0;
@@ -220,6 +229,7 @@ TEST_F(CliTest, FlashEndsWithTheStatusOfWhatHappened) {
         {0, true, 500, {"--timeout", "2"}, {}, kExitTimedOut, "timed out", 0, 2000, 2300},
         {0, true, 500, {}, {}, kExitTimedOut, "timed out", 0, 30000, 30300},
         {0, false, 45000, {"--timeout", "0"}, {}, kExitSuccess, "", 10, 45000},
+        {0, false, 45000, {"--timeout", "4294968"}, {}, kExitSuccess, "", 10, 45000},
         {0, false, 500, {}, {4}, kExitSuccess, "the transfer will finish", 10},
         {0, false, 500, {}, {4, 7}, kExitInterrupted, "stopped after 6 of 10 records", 6},
         // Last: it leaves the device on its way to the bootloader.
@@ -252,6 +262,40 @@ TEST_F(CliTest, SimulateWithVerboseLogsEveryDeviceOperation) {
     EXPECT_THAT(out.str(), HasSubstr("simulated device: mode-switches=1 records=2 bytes=80 "));
     EXPECT_THAT(err.str(), HasSubstr("hid: Open /sim/hidraw0 -> ok\n"));
     EXPECT_TRUE(bus.calls().empty()) << "the given platform is not used";
+}
+
+TEST_F(CliTest, JsonGivesOneObjectALineEndingInTheResult) {
+    const std::string path = Image(400);
+    velt = &bus.AddVelt({}, {.refuseRecord = 3});
+    EXPECT_EQ(Run({"--json", "flash", path}), kExitUpdateFailed);
+    std::vector<std::string> lines;
+    for (std::istringstream text(out.str()); std::getline(text, lines.emplace_back());) {
+    }
+    lines.pop_back();
+    ASSERT_GE(lines.size(), 5U) << out.str();
+    for (const std::string& line : lines) {
+        EXPECT_TRUE(line.starts_with(R"({"event":")") && line.ends_with("}")) << line;
+    }
+    EXPECT_EQ(lines.front(), R"({"event":"image","path":)" + JsonString(path) +
+                                 R"(,"bytes":400,"records":10,"sha256":")" + Sha256Hex(image) +
+                                 "\"}");
+    EXPECT_THAT(lines[1], HasSubstr(R"("path":"/sim/hidraw0","mode":"application")"));
+    EXPECT_EQ(lines.back(),
+              R"({"event":"result","result":"failure","exit":1,"records":2,"total":10,)"
+              R"("error":"record-refused","message":"The device refused record 3 of 10. The )"
+              R"(firmware was not completely written. Start the update again."})");
+}
+
+TEST(CliText, NamesShowControlsJsonStaysValidAndSecondsNeverBecomeNoLimit) {
+    EXPECT_EQ(Printable("a\x1b[2J\n\u009b\xff\tb/Прибор"), "a\\x1b[2J\\n\\u009b\\xff\\tb/Прибор");
+    EXPECT_EQ(JsonString("a\"\\\n\xff"), "\"a\\\"\\\\\\u000a\uFFFD\"");
+    const std::pair<const char*, std::optional<std::uint64_t>> seconds[] = {
+        {"0", 0},         {"0.0001", 1}, {"2.5", 2500}, {"31536000", 31'536'000'000},
+        {"31536001", {}}, {"-1", {}},    {"nan", {}},   {"inf", {}},
+        {"1e3", {}},      {"", {}},      {"5s", {}}};
+    for (const auto& [text, ms] : seconds) {
+        EXPECT_EQ(ParseSeconds(text), ms) << text;
+    }
 }
 
 }  // namespace

@@ -5,9 +5,9 @@
 #include <array>
 #include <stdexcept>
 
-#include "device/simulated/Sha256.h"
+#include "device/Sha256.h"
 
-namespace velt::sim {
+namespace velt {
 
 std::string Sha256Hex(std::span<const std::uint8_t> data) {
     std::array<std::uint8_t, 32> digest{};
@@ -40,4 +40,4 @@ std::string Sha256Hex(std::span<const std::uint8_t> data) {
     return hex;
 }
 
-}  // namespace velt::sim
+}  // namespace velt

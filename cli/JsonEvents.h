@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+#include "device/Clock.h"
+#include "device/DeviceState.h"
+#include "update/FirmwareImage.h"
+#include "update/UpdateListener.h"
+
+namespace velt::cli {
+
+// What a flash does, as one JSON object a line (--json), for a factory line or a CI job
+// to follow without reading prose: the image, the device found, the phases, progress at
+// least once a second and at the end, and one result with its exit status. It passes the
+// update's reports on to an inner listener, which still answers whether to go on.
+class JsonEvents final : public UpdateListener {
+  public:
+    JsonEvents(std::ostream& out, Clock& clock) : out_(out), clock_(clock) {}
+    // The listener that renders and decides for the update; set before it starts.
+    void SetInner(UpdateListener& inner) { inner_ = &inner; }
+
+    void Image(const std::string& path, const FirmwareImage& image, const std::string& sha256);
+    void Device(const DeviceState& state);
+    // `error` names what went wrong ("record-refused", "no-device", ...); empty on success.
+    void Result(UpdateOutcome outcome, int exitStatus, const UpdateResult& update,
+                const std::string& error, const std::string& message);
+
+    void OnPhase(UpdatePhase phase) override;
+    void OnDeviceSearched(DeviceState& state) override { inner_->OnDeviceSearched(state); }
+    void OnProgress(int recordsSent, int totalRecords) override;
+    void OnFinished(const UpdateResult& result) override { inner_->OnFinished(result); }
+    std::optional<CancelCause> ShouldStop() override { return inner_->ShouldStop(); }
+
+  private:
+    std::ostream& out_;
+    Clock& clock_;
+    UpdateListener* inner_ = nullptr;
+    std::uint64_t lastProgressMs_ = 0;
+};
+
+// "record-refused", "device-left", ...
+const char* UpdateErrorName(UpdateErrorKind kind);
+
+}  // namespace velt::cli
