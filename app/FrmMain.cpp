@@ -54,13 +54,18 @@ bool FileExists(const std::string& path) {
 }
 
 FrmMain::FrmMain(WindowSystem& window, HidBackend& backend, Clock& clock,
-                 std::string applicationFolder)
+                 std::string applicationFolder, std::string imageArgument)
     : window_(window),
       backend_(backend),
       clock_(clock),
-      applicationFolder_(std::move(applicationFolder)) {}
+      applicationFolder_(std::move(applicationFolder)),
+      imageArgument_(std::move(imageArgument)),
+      imageName_(imageArgument_.empty() ? product::imageName : imageArgument_) {}
 
 std::string FrmMain::imagePath() const {
+    if (!imageArgument_.empty()) {
+        return imageArgument_;
+    }
     return applicationFolder_ + static_cast<char>(std::filesystem::path::preferred_separator) +
            product::imageName;
 }
@@ -85,8 +90,7 @@ void FrmMain::Form_Activate() {
     }
     activated_ = true;
     if (fileMissing) {
-        window_.MessageBox(std::string("Cannot find ") + product::imageName, kFileErrorTitle,
-                           kMessageBoxCritical);
+        window_.MessageBox("Cannot find " + imageName_, kFileErrorTitle, kMessageBoxCritical);
         window_.Unload(ExitStatusFor(UpdateOutcome::Failure));
         return;
     }
@@ -127,7 +131,7 @@ void FrmMain::btnUpgradeFW_Click() {
     }
     window_.SetEnabled(Control::btnUpgradeFW, false);
     updating_ = true;
-    UpdateContext context{backend_, clock_, state, *this, imagePath(), product::imageName};
+    UpdateContext context{backend_, clock_, state, *this, imagePath(), imageName_};
     outcome_ = UpdateFirmware(context).outcome;
     updating_ = false;
     window_.Unload(ExitStatusFor(outcome_));

@@ -20,7 +20,10 @@ bool FileExists(const std::string& path);
 // backend; it renders what the update reports.
 class FrmMain final : public WindowEvents, private UpdateListener {
   public:
-    FrmMain(WindowSystem& window, HidBackend& backend, Clock& clock, std::string applicationFolder);
+    // The image is the one named beside the program in `applicationFolder`, unless the user
+    // named a file (`imageArgument`): then that file, and the messages call it by that name.
+    FrmMain(WindowSystem& window, HidBackend& backend, Clock& clock, std::string applicationFolder,
+            std::string imageArgument = {});
 
     void Form_Load() override;
     void Form_Activate() override;
@@ -29,7 +32,8 @@ class FrmMain final : public WindowEvents, private UpdateListener {
     void btnUpgradeFW_Click() override;
     void Form_CloseRequest() override;
 
-    // The application folder, the platform's separator, then the image's name.
+    // The file named by the user, or the application folder, the platform's separator, then
+    // the image's name.
     std::string imagePath() const;
 
     bool fileMissing = false;
@@ -51,6 +55,8 @@ class FrmMain final : public WindowEvents, private UpdateListener {
     HidBackend& backend_;
     Clock& clock_;
     std::string applicationFolder_;
+    std::string imageArgument_;
+    std::string imageName_;  // how messages call the image
     UpdateOutcome outcome_ = UpdateOutcome::None;
     bool activated_ = false;
     bool unloaded_ = false;

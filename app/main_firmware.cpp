@@ -1,6 +1,7 @@
-// The update window on the Linux HID stack. The firmware image is looked for beside the
-// program.
+// The update window on the Linux HID stack: velt-usb-firmware [IMAGE]. Without IMAGE the
+// firmware image is looked for beside the program.
 #include <QApplication>
+#include <QStringList>
 
 #include "Product.h"
 #include "app/FrmMain.h"
@@ -15,7 +16,10 @@ int main(int argc, char** argv) {
     const auto backend = velt::MakePlatformBackend();
     velt::SteadyClock clock;
     velt::QtWindow window;
+    // What Qt leaves of the command line: its own options are taken out.
+    const QStringList arguments = QCoreApplication::arguments();
     velt::FrmMain logic(window, *backend, clock,
-                        QCoreApplication::applicationDirPath().toStdString());
+                        QCoreApplication::applicationDirPath().toStdString(),
+                        arguments.size() > 1 ? arguments[1].toStdString() : std::string());
     return velt::RunWindow(app, window, logic);
 }

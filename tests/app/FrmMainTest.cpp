@@ -14,7 +14,7 @@ using test::FakeWindow;
 
 // The window's logic on a fake window and a simulated bus, with an image beside it.
 struct Rig {
-    explicit Rig(std::size_t imageSize = 80) {
+    explicit Rig(std::size_t imageSize = 80, std::string argument = {}) : argument(argument) {
         window.events = &form;
         if (imageSize > 0) {
             test::WriteFile(dir.path() / "Velt-USB.bin", test::PatternBytes(imageSize));
@@ -36,7 +36,8 @@ struct Rig {
     sim::SimulatedBus bus{clock};
     test::TempDir dir;
     FakeWindow window;
-    FrmMain form{window, bus, clock, dir.str()};
+    std::string argument;  // the image the user named, if any
+    FrmMain form{window, bus, clock, dir.str(), argument};
 };
 
 class FrmMainTest : public ::testing::Test, public Rig {};
@@ -54,6 +55,24 @@ TEST(FrmMain, MissingImageIsReportedOnceAndNothingIsOpened) {
     EXPECT_EQ(r.window.boxes[0].style, 16);
     EXPECT_TRUE(r.bus.calls().empty());
     r.ExpectClosedWith(1);
+}
+
+// The file the user named wins over the one beside the program, and messages name it.
+TEST(FrmMain, AnImageNamedByTheUserIsTheOneSentAndMessagesNameIt) {
+    test::TempDir elsewhere;
+    const std::string named = (elsewhere.path() / "Прошивка v2.bin").string();
+    Rig missing(400, named);
+    missing.Start();
+    ASSERT_EQ(missing.window.boxes.size(), 1U);
+    EXPECT_EQ(missing.window.boxes[0].text, "Cannot find " + named);
+
+    test::WriteFile(named, test::PatternBytes(80));
+    Rig r(400, named);
+    const sim::SimulatedVelt& velt = r.bus.AddVelt({});
+    r.Start();
+    r.form.btnUpgradeFW_Click();
+    EXPECT_EQ(velt.firmware(), test::PatternBytes(80));
+    r.ExpectClosedWith(0);
 }
 
 TEST_F(FrmMainTest, StartUpShowsTheDeviceAndTheCloseBoxUnloadsAtOnce) {
