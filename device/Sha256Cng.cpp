@@ -9,7 +9,7 @@
 
 namespace velt {
 
-std::string Sha256Hex(std::span<const std::uint8_t> data) {
+std::array<std::uint8_t, 32> Sha256Digest(std::span<const std::uint8_t> data) {
     std::array<std::uint8_t, 32> digest{};
     BCRYPT_ALG_HANDLE algorithm = nullptr;
     BCRYPT_HASH_HANDLE hash = nullptr;
@@ -31,13 +31,7 @@ std::string Sha256Hex(std::span<const std::uint8_t> data) {
     if (!done) {
         throw std::runtime_error("CNG: SHA-256 failed");
     }
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string hex;
-    for (const std::uint8_t byte : digest) {
-        hex += kDigits[byte >> 4];
-        hex += kDigits[byte & 0x0F];
-    }
-    return hex;
+    return digest;
 }
 
 }  // namespace velt

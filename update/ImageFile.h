@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,5 +21,14 @@ struct FileRead {
 // FIFO or a device in its place is refused, not waited for. One implementation per
 // platform.
 FileRead ReadRegularFile(const std::string& path, std::uint64_t limit);
+
+// Reads the content into read.bytes with `readSome(buffer, room)` (the bytes read, 0 at the
+// end, nullopt on an error) until the end or one byte past `limit`, which tells a file that
+// grew past it. Room is made for read.size, the size taken before, and grows only for a file
+// that grew meanwhile. Sets the status Ok or TooLarge; false on an error. Shared by the
+// implementations.
+bool ReadContent(
+    FileRead& read, std::uint64_t limit,
+    const std::function<std::optional<std::size_t>(std::uint8_t*, std::size_t)>& readSome);
 
 }  // namespace velt

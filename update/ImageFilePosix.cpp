@@ -52,29 +52,16 @@ FileRead ReadRegularFile(const std::string& path, std::uint64_t limit) {
         read.status = FileRead::Status::TooLarge;
         return read;
     }
-    // One byte more than allowed tells a file that grew since fstat.
-    read.bytes.resize(static_cast<std::size_t>(limit) + 1);
-    std::size_t got = 0;
-    while (got < read.bytes.size()) {
-        const ssize_t n = ::read(file.fd, read.bytes.data() + got, read.bytes.size() - got);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            return Failed(errno);
-        }
-        if (n == 0) {
-            break;
-        }
-        got += static_cast<std::size_t>(n);
-    }
-    read.bytes.resize(got);
-    read.size = got;
-    read.status = got > limit ? FileRead::Status::TooLarge : FileRead::Status::Ok;
-    if (read.status != FileRead::Status::Ok) {
-        read.bytes.clear();
-    }
-    return read;
+    int error = 0;
+    const bool readOk = ReadContent(read, limit, [&](std::uint8_t* buffer, std::size_t room) {
+        ssize_t n;
+        do {
+            n = ::read(file.fd, buffer, room);
+        } while (n < 0 && errno == EINTR);
+        error = errno;
+        return n < 0 ? std::nullopt : std::optional<std::size_t>(static_cast<std::size_t>(n));
+    });
+    return readOk ? read : Failed(error);
 }
 
 }  // namespace velt

@@ -70,25 +70,17 @@ FileRead ReadRegularFile(const std::string& path, std::uint64_t limit) {
         read.status = FileRead::Status::TooLarge;
         return read;
     }
-    // One byte more than allowed tells a file that grew since the size was taken.
-    read.bytes.resize(static_cast<std::size_t>(limit) + 1);
-    std::size_t got = 0;
-    for (DWORD n = 1; n > 0 && got < read.bytes.size(); got += n) {
-        if (!ReadFile(file, read.bytes.data() + got, static_cast<DWORD>(read.bytes.size() - got),
-                      &n, nullptr)) {
-            const DWORD error = GetLastError();
-            CloseHandle(file);
-            return Failed(error);
+    DWORD error = 0;
+    const bool readOk = ReadContent(read, limit, [&](std::uint8_t* buffer, std::size_t room) {
+        DWORD n = 0;
+        if (!ReadFile(file, buffer, static_cast<DWORD>(room), &n, nullptr)) {
+            error = GetLastError();
+            return std::optional<std::size_t>();
         }
-    }
+        return std::optional<std::size_t>(n);
+    });
     CloseHandle(file);
-    read.bytes.resize(got);
-    read.size = got;
-    read.status = got > limit ? FileRead::Status::TooLarge : FileRead::Status::Ok;
-    if (read.status != FileRead::Status::Ok) {
-        read.bytes.clear();
-    }
-    return read;
+    return readOk ? read : Failed(error);
 }
 
 }  // namespace velt

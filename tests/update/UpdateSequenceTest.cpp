@@ -8,6 +8,7 @@
 #include "device/simulated/SimulatedBus.h"
 #include "tests/support/SpecialFiles.h"
 #include "tests/support/TempDir.h"
+#include "update/ImageFile.h"
 #include "update/UpdateSequence.h"
 
 namespace velt {
@@ -278,6 +279,30 @@ TEST_F(UpdateTest, AStopEndsTheWaitOrTheTransferBetweenRecords) {
     EXPECT_EQ(result.recordsSent, 3);
     EXPECT_EQ(r.velt->records(), 3U);
     r.ExpectLetGo();
+}
+
+// The size is taken before the read; a file that grows meanwhile is read to one byte past
+// the limit, never further, and then refused.
+TEST(ImageFileTest, AFileThatGrewAfterItsSizeWasTakenIsReadToTheLimitAndNoFurther) {
+    using Status = FileRead::Status;
+    const std::tuple<std::size_t, Status, std::size_t> cases[] = {{5, Status::Ok, 5},
+                                                                  {12, Status::Ok, 12},
+                                                                  {20, Status::Ok, 20},
+                                                                  {500, Status::TooLarge, 21}};
+    for (const auto& [actual, status, consumed] : cases) {
+        FileRead read;
+        read.size = 5;
+        std::size_t left = actual;
+        ASSERT_TRUE(ReadContent(read, 20, [&](std::uint8_t* buffer, std::size_t room) {
+            const std::size_t n = std::min(room, left);
+            std::fill_n(buffer, n, std::uint8_t{7});
+            left -= n;
+            return std::optional<std::size_t>(n);
+        }));
+        EXPECT_EQ(read.status, status) << actual;
+        EXPECT_EQ(actual - left, consumed) << actual;
+        EXPECT_EQ(read.bytes.size(), status == Status::Ok ? actual : 0U) << actual;
+    }
 }
 
 }  // namespace
