@@ -50,7 +50,9 @@ bool FileExists(const std::string& path) {
     std::error_code ec;
     // Anything the file system can describe counts: a file, a folder, whatever its
     // attributes.
-    return std::filesystem::exists(std::filesystem::symlink_status(path, ec)) && !ec;
+    // The program's strings are UTF-8; a narrow path would be read in the system's code page.
+    const std::filesystem::path native(std::u8string(path.begin(), path.end()));
+    return std::filesystem::exists(std::filesystem::symlink_status(native, ec)) && !ec;
 }
 
 FrmMain::FrmMain(WindowSystem& window, HidBackend& backend, Clock& clock,

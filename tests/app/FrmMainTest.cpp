@@ -60,13 +60,16 @@ TEST(FrmMain, MissingImageIsReportedOnceAndNothingIsOpened) {
 // The file the user named wins over the one beside the program, and messages name it.
 TEST(FrmMain, AnImageNamedByTheUserIsTheOneSentAndMessagesNameIt) {
     test::TempDir elsewhere;
-    const std::string named = (elsewhere.path() / "Прошивка v2.bin").string();
+    // The program's strings are UTF-8, whatever the system's code page.
+    const std::filesystem::path file = elsewhere.path() / u8"Прошивка v2.bin";
+    const std::u8string utf8 = file.u8string();
+    const std::string named(utf8.begin(), utf8.end());
     Rig missing(400, named);
     missing.Start();
     ASSERT_EQ(missing.window.boxes.size(), 1U);
     EXPECT_EQ(missing.window.boxes[0].text, "Cannot find " + named);
 
-    test::WriteFile(named, test::PatternBytes(80));
+    test::WriteFile(file, test::PatternBytes(80));
     Rig r(400, named);
     const sim::SimulatedVelt& velt = r.bus.AddVelt({});
     r.Start();
