@@ -1,6 +1,6 @@
 # Entry points for newcomers and CI. Every target installs what is missing, configures,
 # builds and then runs; each can be repeated.
-.PHONY: all deps configure build test demo package clean
+.PHONY: all deps configure build test demo package windows package-windows clean
 
 all: build
 
@@ -13,14 +13,46 @@ configure: deps
 build: configure
 	@cmake --build --preset default
 
+# Every test.
 test: build
 	@ctest --preset default
 
 demo: build
 	@scripts/demo.sh
 
+# Speed and memory figures beside their targets; about a minute (one flash in real time).
+.PHONY: bench
+bench: build
+	@scripts/bench.sh
+
 package: build
 	@cd build && cpack -G TGZ
 
+# The Debian package, build/velt-usb-firmware_<version>_<arch>.deb.
+.PHONY: deb
+deb: build
+	@cd build && cpack -G DEB
+
+# The 32-bit Windows programs in build-windows/bin/, and their zip.
+windows: deps
+	@scripts/windows.sh build
+
+package-windows: deps
+	@scripts/windows.sh package
+
+# clang with AddressSanitizer and UndefinedBehaviorSanitizer in build-sanitized/: every test
+# but the VM suite, the fuzz targets' 30 s runs included.
+.PHONY: test-sanitized fuzz
+test-sanitized: deps
+	@cmake --preset sanitized >/dev/null
+	@cmake --build --preset sanitized
+	@ctest --preset sanitized
+
+# The fuzz targets alone, each for 30 s from its corpus (tests/fuzz).
+fuzz: deps
+	@cmake --preset sanitized >/dev/null
+	@cmake --build --preset sanitized --target fuzz_targets
+	@ctest --preset sanitized -L '^fuzz$$'
+
 clean:
-	rm -rf build
+	rm -rf build build-windows

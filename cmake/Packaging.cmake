@@ -1,8 +1,12 @@
-# Installation and the Linux package.
+# Installation and the Linux packages.
 #
 # `cmake --install <build> --prefix /usr` installs the GNU layout for distribution
 # packagers: programs in bin, the udev rule in lib/udev/rules.d, the desktop entry,
-# AppStream data and hicolor icons under share.
+# AppStream data, hicolor icons and gzipped manual pages under share.
+#
+# `cpack -G DEB` (or `make deb`) builds velt-usb-firmware_<version>_<arch>.deb from that
+# layout under /usr, with the copyright file and changelog Debian wants (the component
+# "deb", left out of a full install) and maintainer scripts that reload the udev rules.
 #
 # `cpack -G TGZ` (or `make package`) builds a folder that runs wherever it is unpacked:
 #   velt-usb-firmware-<version>-linux-<arch>/
@@ -10,7 +14,7 @@
 #     udev/70-velt-usb.rules  udev/install-udev-rule.sh  icons/hicolor/<n>x<n>/apps/
 # The programs sit at the top because the window program reads Velt-USB.bin from beside
 # itself. That folder is the component "portable", which a full install leaves out
-# (EXCLUDE_FROM_ALL) and which is the only one the package installs.
+# (EXCLUDE_FROM_ALL) and which is the only one the archive installs.
 include(GNUInstallDirs)
 
 set(VELT_UDEV_RULES_DIR "lib/udev/rules.d"
@@ -42,6 +46,17 @@ if(velt_programs)
     set_target_properties(${velt_programs} PROPERTIES INSTALL_RPATH "${velt_rpath_system}")
 endif()
 
+# The manual pages carry the version; gzip -n leaves out name and time, so the same
+# page always gives the same bytes.
+set(velt_man_dir ${PROJECT_BINARY_DIR}/man)
+set(velt_man_pages)
+foreach(program IN LISTS velt_programs)
+    configure_file(${velt_linux_dist}/${program}.1.in ${velt_man_dir}/${program}.1 @ONLY)
+    execute_process(COMMAND gzip -9 -n -c ${velt_man_dir}/${program}.1
+        OUTPUT_FILE ${velt_man_dir}/${program}.1.gz COMMAND_ERROR_IS_FATAL ANY)
+    list(APPEND velt_man_pages ${velt_man_dir}/${program}.1.gz)
+endforeach()
+
 # The GNU layout.
 if(velt_programs)
     install(TARGETS ${velt_programs}
@@ -57,6 +72,18 @@ if(velt_have_icons)
     install(DIRECTORY ${VELT_ICON_DIR}/
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor COMPONENT system)
 endif()
+if(velt_man_pages)
+    install(FILES ${velt_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT system)
+endif()
+
+# What only the Debian package adds to that layout.
+set(velt_deb_dist ${velt_linux_dist}/deb)
+set(velt_deb_doc ${CMAKE_INSTALL_DATADIR}/doc/velt-usb-firmware)
+configure_file(${velt_deb_dist}/changelog.in ${PROJECT_BINARY_DIR}/deb/changelog @ONLY)
+execute_process(COMMAND gzip -9 -n -c ${PROJECT_BINARY_DIR}/deb/changelog
+    OUTPUT_FILE ${PROJECT_BINARY_DIR}/deb/changelog.gz COMMAND_ERROR_IS_FATAL ANY)
+install(FILES ${velt_deb_dist}/copyright ${PROJECT_BINARY_DIR}/deb/changelog.gz
+    DESTINATION ${velt_deb_doc} COMPONENT deb EXCLUDE_FROM_ALL)
 
 # The portable folder.
 set(velt_portable COMPONENT portable EXCLUDE_FROM_ALL)
@@ -89,4 +116,29 @@ set(CPACK_PACKAGE_FILE_NAME
 set(CPACK_GENERATOR TGZ)
 set(CPACK_INSTALL_CMAKE_PROJECTS "${PROJECT_BINARY_DIR};${PROJECT_NAME};portable;/")
 set(CPACK_STRIP_FILES ON)
+
+# The Debian package: the GNU layout under /usr plus its own files. Which components a
+# generator installs can only be chosen while cpack runs, in the project config file.
+set(CPACK_VELT_DEB_PROJECTS
+    "${PROJECT_BINARY_DIR};${PROJECT_NAME};system;/;${PROJECT_BINARY_DIR};${PROJECT_NAME};deb;/")
+set(CPACK_PROJECT_CONFIG_FILE ${velt_deb_dist}/CPackGenerators.cmake)
+set(CPACK_DEBIAN_PACKAGE_NAME velt-usb-firmware)
+# <name>_<version>_<arch>.deb; the architecture is dpkg --print-architecture's.
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER
+    "Velt-USB Firmware developers <firmware@velt-usb.invalid>")
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The synopsis is CPACK_PACKAGE_DESCRIPTION_SUMMARY; this is the text below it.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+"velt-usb-firmware opens a window that finds an attached Velt-USB instrument,
+shows its maker, product, version and serial number, and loads a firmware image
+into it: the instrument is switched to its bootloader and the image is sent
+record by record. velt-usb-flash does the same from the command line, for
+scripts. A udev rule lets the user at the seat open the instrument without
+root rights.")
+# dpkg-shlibdeps reads the libraries from the programs, so Depends follows the build.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${velt_deb_dist}/postinst ${velt_deb_dist}/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -10,6 +10,8 @@ packages=(
     xvfb xauth fonts-liberation
     qemu-system-x86 busybox-static cpio xz-utils file
     desktop-file-utils appstream xdotool
+    clang libclang-rt-14-dev llvm
+    dpkg-dev lintian man-db
     g++-mingw-w64-i686-posix wine wine32:i386 osslsigncode openssl
 )
 

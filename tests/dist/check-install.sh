@@ -1,6 +1,7 @@
 #!/bin/sh
-# `cmake --install` puts the GNU layout under the prefix, and nothing of the portable
-# folder; AppStream finds the metainfo, desktop entry and icon together.
+# `cmake --install` puts the GNU layout under the prefix, manual pages included, and
+# nothing of the portable folder nor of the Debian package's own files; AppStream finds
+# the metainfo, desktop entry and icon together.
 #   check-install.sh BUILD_DIR OUT_DIR HAVE_WINDOW HAVE_FLASH
 set -eu
 . "$(dirname "$0")/lib.sh"
@@ -16,6 +17,11 @@ programs=""
 [ "$have_window" = 1 ] && programs="$programs velt-usb-firmware"
 [ "$have_flash" = 1 ] && programs="$programs velt-usb-flash"
 icons=""
+pages=""
+for program in $programs; do
+    pages="$pages
+usr/share/man/man1/$program.1.gz"
+done
 if [ "$have_window" = 1 ]; then
     for n in 16 32 48 128; do
         icons="$icons
@@ -26,6 +32,7 @@ expect_files "$out" "$(printf 'usr/bin/%s\n' $programs)
 usr/lib/udev/rules.d/70-velt-usb.rules
 usr/share/applications/velt-usb-firmware.desktop
 usr/share/metainfo/io.velt_usb.Firmware.metainfo.xml
+$pages
 $icons"
 for program in $programs; do
     expect_relative_runpath "$out/usr/bin/$program"

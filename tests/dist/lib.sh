@@ -32,3 +32,30 @@ expect_relative_runpath() {
     done
     IFS=$old_ifs
 }
+
+# Ends a test that cannot run here; CTest counts status 77 as skipped.
+skip() {
+    echo "skipped: $*"
+    exit 77
+}
+
+# Skips unless every program named is on PATH.
+need_tools() {
+    for tool in "$@"; do
+        command -v "$tool" >/dev/null || skip "$tool is not installed"
+    done
+}
+
+# The one file matching the pattern $1 (a glob); fails when there are none or several.
+only_file() {
+    set -- $1
+    [ $# -eq 1 ] && [ -f "$1" ] || fail "expected one file, found: $*"
+    echo "$1"
+}
+
+# Sets deb to the package that dist.deb left in $1; skips when dist.deb was skipped and
+# made none.
+made_deb() {
+    [ -d "$1" ] || skip "no package was made (dist.deb was skipped)"
+    deb=$(only_file "$1/*.deb")
+}

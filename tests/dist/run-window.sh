@@ -11,7 +11,7 @@ program=$1
 
 if [ -z "${VELT_UNDER_XVFB:-}" ]; then
     for tool in xvfb-run xdotool; do
-        command -v "$tool" >/dev/null || { echo "$tool is not installed; skipped"; exit 77; }
+        command -v "$tool" >/dev/null || skip "$tool is not installed"
     done
     VELT_UNDER_XVFB=1 exec xvfb-run -a "$0" "$@"
 fi

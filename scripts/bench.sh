@@ -1,0 +1,190 @@
+#!/usr/bin/env bash
+# Measures the speed and memory figures of the programs (make bench) and prints them in
+# one table, each beside its target and the floor it is measured against. Takes about a
+# minute, since one flash runs in real time. Progress goes to standard error.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${VELT_BUILD_DIR:-$root/build}
+bench=$build/bin/velt-bench
+flash=$build/bin/velt-usb-flash
+demo=$build/bin/velt-usb-firmware-demo
+title="Velt-USB Firmware Update"
+window_runs=5
+
+for program in "$bench" "$flash" "$demo"; do
+    if [ ! -x "$program" ]; then
+        echo "bench: $program is missing; build first (make build)" >&2
+        exit 1
+    fi
+done
+for command in Xvfb xev xwininfo stdbuf; do
+    if ! command -v "$command" >/dev/null; then
+        echo "bench: $command is missing (apt-get install xvfb x11-utils)" >&2
+        exit 1
+    fi
+done
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do
+        kill "$pid" 2>/dev/null || true
+    done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+note() { echo "bench: $*" >&2; }
+fail() {
+    echo "bench: $*" >&2
+    exit 1
+}
+# The value of KEY in a line of key=value pairs.
+get() {
+    awk -v key="$1" '{ for (i = 1; i <= NF; i++) if (index($i, key "=") == 1) {
+        print substr($i, length(key) + 2); exit } }' <<<"$2"
+}
+calc() { awk "BEGIN { printf $1 }"; }
+
+for size in 40 8000 80000 1310679; do
+    head -c "$size" /dev/urandom >"$work/image-$size.bin"
+done
+simulate=(--simulate --yes --product-id b038 flash)
+
+# 1. The flash as a user runs it, in real time: 2,000 records, each followed by the
+#    mandated 20 ms. The 40-byte flash is the same program's floor for its memory.
+note "flashing 2,000 records to the simulated device in real time (about 40 s)"
+flash_floor=$("$bench" transfer "$flash" "${simulate[@]}" "$work/image-40.bin")
+flash_run=$("$bench" transfer "$flash" "${simulate[@]}" "$work/image-80000.bin")
+for line in "$flash_floor" "$flash_run"; do
+    if [ "$(get exit "$line")" != 0 ] || [ "$(get result "$line")" != success ]; then
+        fail "the flash did not succeed: $line"
+    fi
+done
+[ "$(get records "$flash_run")" = 2000 ] || fail "the device did not get 2,000 records: $flash_run"
+if [ "$(get maxrss_kib "$flash_run")" -le "$(get parent_peak_kib "$flash_run")" ]; then
+    note "the flash's peak RSS is no larger than the benchmark's own; it may be the benchmark's"
+fi
+
+# 2. The update path's memory on a virtual clock, one process per image, and the
+#    simulated device alone taking as many records: what it keeps is not the program's.
+note "peak memory of the update path (virtual clock)"
+declare -A path device
+for size in 40 8000 1310679; do
+    path[$size]=$("$bench" update-path "$work/image-$size.bin")
+    [ "$(get result "${path[$size]}")" = success ] || fail "update failed: ${path[$size]}"
+    records=$((size / 40))
+    device[$size]=$("$bench" device-only "$records")
+    [ "$(get records "${device[$size]}")" = "$records" ] || fail "device: ${device[$size]}"
+done
+
+# 3. Discovery over other interfaces with the Velt-USB last.
+note "discovery passes"
+discovery=$("$bench" discovery 0 16 64)
+
+# 4. The window: from the start of the demo until the X server maps its window, seen as
+#    it happens by an event listener on the root window (no window manager: mapped is
+#    shown). A private Xvfb, so that its own start is not counted.
+note "window start-up under Xvfb ($window_runs runs)"
+export XDG_RUNTIME_DIR=$work/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1280x1024x24 3>"$work/display" \
+    >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do
+    [ -s "$work/display" ] && break
+    sleep 0.05
+done
+[ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+DISPLAY=:$(head -n 1 "$work/display")
+export DISPLAY
+unset WAYLAND_DISPLAY
+mkfifo "$work/events"
+window_ms=()
+for run in $(seq "$window_runs"); do
+    stdbuf -oL xev -root -event substructure >"$work/events" &
+    listener=$!
+    exec 4<"$work/events"
+    sleep 0.3  # until it listens
+    start=$EPOCHREALTIME
+    QT_QPA_PLATFORM=xcb "$demo" >/dev/null 2>&1 &
+    shown=$!
+    mapped=""
+    while IFS= read -r -t 10 line <&4; do
+        [[ $line == MapNotify* ]] || continue
+        at=$EPOCHREALTIME
+        IFS= read -r -t 5 line <&4
+        id=$(sed -n 's/.* window \(0x[0-9a-f]*\),.*/\1/p' <<<"$line")
+        name=$(xwininfo -id "$id" 2>/dev/null | sed -n 's/^xwininfo: Window id: [^ ]* "\(.*\)"$/\1/p')
+        if [ "$name" = "$title" ]; then
+            mapped=$at
+            break
+        fi
+    done
+    kill "$shown" "$listener" 2>/dev/null || true
+    wait "$shown" "$listener" 2>/dev/null || true
+    exec 4<&-
+    [ -n "$mapped" ] || fail "run $run: the window was not shown within 10 s"
+    window_ms+=("$(calc "\"%.1f\", ($mapped - $start) * 1000")")
+done
+note "window runs (ms): ${window_ms[*]}"
+window_median=$(printf '%s\n' "${window_ms[@]}" | sort -n | sed -n "$(((window_runs + 1) / 2))p")
+
+# The table.
+status() { [ "$(calc "\"%d\", ($1) ? 1 : 0")" = 1 ] && echo ok || echo MISS; }
+row() { printf '%-46s %-10s %-11s %-22s %s\n' "$@" | sed 's/ *$//'; }
+mib() { calc "\"%.2f\", $1 / 1024"; }
+thousands() { sed ':a;s/\B[0-9]\{3\}\b/,&/;ta' <<<"$1"; }
+
+transfer_ms=$(get transfer_ms "$flash_run")
+wall_ms=$(get wall_ms "$flash_run")
+cpu_ms=$(get cpu_ms "$flash_run")
+ratio=$(calc "\"%.4f\", $transfer_ms / 40000")
+share=$(calc "\"%.2f\", 100 * $cpu_ms / $wall_ms")
+flash_rss=$(get maxrss_kib "$flash_run")
+flash_floor_rss=$(get maxrss_kib "$flash_floor")
+flash_limit=$(calc "\"%.2f\", ($flash_floor_rss + 1024 + 80000 / 1024) / 1024")
+
+uptime
+row figure measured target floor ""
+row "transfer 2,000 records (ratio)" "$ratio" "<= 1.01" "40.000 s" \
+    "$(status "$ratio <= 1.01")"
+row "CPU share of wall time, that flash" "$share %" "<= 2 %" \
+    "$(calc "\"%.3f s wall\", $wall_ms / 1000")" "$(status "$share <= 2")"
+row "peak RSS, that flash (MiB)" "$(mib "$flash_rss")" "<= $flash_limit" \
+    "$(mib "$flash_floor_rss") 40 B image" "$(status "$(mib "$flash_rss") <= $flash_limit")"
+
+base=$(get peak_rss_kib "${path[40]}")
+device_base=$(get peak_rss_kib "${device[40]}")
+row "peak RSS, update path, 40 B image (MiB)" "$(mib "$base")" "-" \
+    "$(mib "$device_base") device alone" ""
+for size in 8000 1310679; do
+    label=$(thousands "$size")
+    row "peak RSS, update path, $label B (MiB)" "$(mib "$(get peak_rss_kib "${path[$size]}")")" \
+        "-" "$(mib "$base") baseline" ""
+done
+for size in 8000 1310679; do
+    label=$(thousands "$size")
+    kept=$(($(get peak_rss_kib "${device[$size]}") - device_base))
+    above=$(($(get peak_rss_kib "${path[$size]}") - base - kept))
+    limit=$(calc "\"%.2f\", 1 + $size / 1048576")
+    row "  simulated device keeps, $label B (MiB)" "$(mib "$kept")" "-" "-" ""
+    row "  program above baseline, $label B (MiB)" "$(mib "$above")" "<= $limit" \
+        "$(mib "$base") baseline" "$(status "$(mib "$above") <= $limit")"
+done
+row "heap held by a loaded 8,000 B image (KiB)" "$(get image_heap_kib "${path[8000]}")" "-" \
+    "7.8 image size" ""
+
+while read -r line; do
+    interfaces=$(get interfaces "$line")
+    us=$(calc "\"%.2f\", $(get ms_per_pass "$line") * 1000")
+    limit=$(calc "\"%.0f\", 20 * $interfaces")
+    noun=interfaces
+    [ "$interfaces" = 1 ] && noun=interface
+    row "discovery pass, $interfaces $noun (us)" "$us" "<= $limit" "-" \
+        "$(status "$us <= $limit")"
+done <<<"$discovery"
+
+row "window shown after start (ms, median of $window_runs)" "$window_median" "<= 300" "-" \
+    "$(status "$window_median <= 300")"
