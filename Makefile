@@ -13,9 +13,10 @@ configure: deps
 build: configure
 	@cmake --build --preset default
 
-# Every test.
+# The Linux build's tests, then the Windows build's under wine.
 test: build
 	@ctest --preset default
+	@scripts/windows.sh test
 
 demo: build
 	@scripts/demo.sh

@@ -101,6 +101,9 @@ std::optional<int> ParseDemoOptions(int argc, const char* const* argv, DemoOptio
     app.add_flag("--auto-update", options.autoUpdate, "Press the button once the window is shown");
     app.add_option("--screenshot-dir", options.screenshotDir,
                    "Save transfer.png half-way through an update and end.png at the end");
+    app.add_option("--close-after-ms", options.closeAfterMs,
+                   "Ask the window to close (as its close box does) this long after it is shown")
+        ->check(CLI::PositiveNumber);
 
     try {
         app.parse(argc, argv);

@@ -22,6 +22,7 @@ struct DemoOptions {
     std::string screenshot;     // save the window once started, then exit
     bool autoUpdate = false;    // press the button once the window is shown
     std::string screenshotDir;  // transfer.png half-way, end.png at the end
+    int closeAfterMs = 0;       // > 0: ask the window to close this long after it is shown
 };
 
 // The options that describe the simulated bus and its Velt-USB, shared by every program

@@ -9,7 +9,7 @@ packages=(
     libcli11-dev libssl-dev
     xvfb xauth fonts-liberation
     qemu-system-x86 busybox-static cpio xz-utils file
-    desktop-file-utils appstream xdotool
+    desktop-file-utils appstream xdotool x11-utils imagemagick
     clang libclang-rt-14-dev llvm
     dpkg-dev lintian man-db
     g++-mingw-w64-i686-posix wine wine32:i386 osslsigncode openssl

@@ -18,6 +18,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "app/WindowIcon.h"
+
 namespace velt {
 
 // The top-level widget. Closing it is only a request: the logic decides when the window
@@ -116,55 +118,20 @@ QMessageBox::Icon IconForStyle(int style) {
     }
 }
 
-// The sixteen colours of the icon; entry 0 is the transparent background.
-enum IconColour : unsigned {
-    kClear = 0,
-    kBlack = 1,
-    kDarkGrey = 2,
-    kSilver = 3,
-    kWhite = 4,
-    kGreen = 7,
-    kLime = 8,
-};
-
-const QList<QRgb>& IconPalette() {
-    static const QList<QRgb> palette{
-        qRgba(0, 0, 0, 0),   qRgb(0, 0, 0),     qRgb(128, 128, 128), qRgb(192, 192, 192),
-        qRgb(255, 255, 255), qRgb(0, 0, 128),   qRgb(0, 0, 255),     qRgb(0, 128, 0),
-        qRgb(0, 255, 0),     qRgb(0, 128, 128), qRgb(0, 255, 255),   qRgb(128, 0, 0),
-        qRgb(255, 0, 0),     qRgb(128, 128, 0), qRgb(255, 255, 0),   qRgb(128, 0, 128),
-    };
-    return palette;
-}
-
 }  // namespace
 
 QImage MakeWindowIconImage(int size) {
     QImage image(size, size, QImage::Format_Indexed8);
-    image.setColorTable(IconPalette());
-    image.fill(kClear);
-    // Drawn on a 16 x 16 grid, scaled up for the larger image.
-    const int unit = std::max(1, size / 16);
-    auto box = [&](int x, int y, int w, int h, unsigned colour) {
-        for (int py = y * unit; py < (y + h) * unit && py < size; ++py) {
-            for (int px = x * unit; px < (x + w) * unit && px < size; ++px) {
-                image.setPixel(px, py, colour);
-            }
-        }
-    };
-    // The down-arrow: shaft, then a narrowing head.
-    box(7, 0, 2, 4, kGreen);
-    box(4, 4, 8, 1, kGreen);
-    box(5, 5, 6, 1, kLime);
-    box(6, 6, 4, 1, kLime);
-    box(7, 7, 2, 1, kLime);
-    // The chip: outlined body with a notch, three pins on each side.
-    box(3, 8, 10, 7, kBlack);
-    box(4, 9, 8, 5, kDarkGrey);
-    box(4, 9, 1, 1, kWhite);
-    for (int y : {9, 11, 13}) {
-        box(1, y, 2, 1, kSilver);
-        box(13, y, 2, 1, kSilver);
+    QList<QRgb> colours;
+    for (const IconRgb& colour : WindowIconPalette()) {
+        colours.push_back(qRgb(colour.red, colour.green, colour.blue));
+    }
+    colours[kIconTransparent] = qRgba(0, 0, 0, 0);
+    image.setColorTable(colours);
+    const std::vector<std::uint8_t> pixels = DrawWindowIcon(size);
+    for (int y = 0; y < size; ++y) {
+        std::copy_n(pixels.begin() + static_cast<std::ptrdiff_t>(y) * size, size,
+                    image.scanLine(y));
     }
     return image;
 }

@@ -1,0 +1,75 @@
+# Shared by the window tests under wine: each script sources it with
+#   WINE_RUN  the wrapper that runs a Windows program under wine (empty: run it directly)
+#   PREFIX    the wine prefix these tests keep to themselves
+# and gets an X server of its own, a scratch folder $work, and these helpers.
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+skip() {
+    echo "skipped: $*"
+    exit 0
+}
+
+# A path as the Windows program sees it: drive Z: is the root of the file system.
+windows_path() {
+    printf 'Z:%s' "$1" | tr / '\\'
+}
+
+# Starts the Windows program with its arguments in the background; its stdout and stderr
+# go to $work/out and $work/err (carriage returns removed) once finish has waited for it
+# and set $status.
+start() {
+    "$@" >"$work/out.raw" 2>"$work/err.raw" &
+    pid=$!
+}
+
+finish() {
+    status=0
+    wait "$pid" || status=$?
+    tr -d '\r' <"$work/out.raw" >"$work/out"
+    tr -d '\r' <"$work/err.raw" >"$work/err"
+    if grep -q '^skipped: ' "$work/out"; then
+        skip "$(sed -n 's/^skipped: //p' "$work/out" | head -n 1)"
+    fi
+}
+
+run() {
+    start "$@"
+    finish
+}
+
+# Fails unless file $1 has the exact line $2.
+expect_line() {
+    grep -qxF -- "$2" "$1" || {
+        echo "--- $1:" >&2
+        cat "$1" >&2
+        fail "no line '$2'"
+    }
+}
+
+command -v wine >/dev/null 2>&1 || skip "wine is not installed"
+command -v Xvfb >/dev/null 2>&1 || skip "Xvfb is not installed"
+
+work=$(mktemp -d)
+xvfb_pid=""
+cleanup() {
+    # This prefix's programs (wine's desktop process among them) go with the X server.
+    WINEPREFIX=$PREFIX wineserver -k 2>/dev/null
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Xvfb picks a free display number and writes it to the descriptor it is given.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+xvfb_pid=$!
+for _ in $(seq 100); do
+    [ -s "$work/display" ] && break
+    sleep 0.1
+done
+[ -s "$work/display" ] || skip "Xvfb did not start"
+export DISPLAY=":$(cat "$work/display")"
+export VELT_WINE_PREFIX=$PREFIX LC_ALL=C.UTF-8
