@@ -43,6 +43,11 @@ class DemoDriver final : public velt::WindowEvents {
                 static_cast<QPushButton*>(window_.widget(Control::btnUpgradeFW))->click();
             });
         }
+        // As the close box does: through the window's close event, to the logic's gate.
+        if (options_.closeAfterMs > 0) {
+            QTimer::singleShot(options_.closeAfterMs, window_.form(),
+                               [this] { window_.form()->close(); });
+        }
     }
 
     void Form_Unload() override {
@@ -114,7 +119,8 @@ int main(int argc, char** argv) {
     velt::FrmMain logic(window, bus, clock, folder);
     DemoDriver driver(logic, window, options);
 
-    const bool unattended = options.autoUpdate || !options.screenshot.empty();
+    const bool unattended =
+        options.autoUpdate || !options.screenshot.empty() || options.closeAfterMs > 0;
     window.SetMessageBoxObserver([unattended](QMessageBox& box) {
         std::cerr << "message box: " << box.windowTitle().toStdString() << ": "
                   << box.text().toStdString() << std::endl;
