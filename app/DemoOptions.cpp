@@ -92,6 +92,7 @@ std::optional<int> ParseDemoOptions(int argc, const char* const* argv, DemoOptio
     app.name("velt-usb-firmware-demo");
     SimulatedDeviceOptions device(options, "--version");
 
+    app.add_option("IMAGE", options.image, "The firmware image (default: the one in the folder)");
     app.add_option("--folder", options.folder,
                    std::string("Application folder holding ") + product::imageName +
                        " (default: demo-image beside the program)");

@@ -15,6 +15,7 @@ namespace velt {
 // Velt-USB behaves, and what the demo does unattended.
 struct DemoOptions {
     std::string folder;  // empty: demo-image beside the program
+    std::string image;   // a firmware image the user named; empty: the one in the folder
     bool noDevice = false;
     sim::DeviceModel model;
     sim::VeltBehaviour behaviour;

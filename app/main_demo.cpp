@@ -116,7 +116,7 @@ int main(int argc, char** argv) {
             : options.folder;
 
     velt::QtWindow window;
-    velt::FrmMain logic(window, bus, clock, folder);
+    velt::FrmMain logic(window, bus, clock, folder, options.image);
     DemoDriver driver(logic, window, options);
 
     const bool unattended =

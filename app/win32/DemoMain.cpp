@@ -183,7 +183,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     velt::UpdateOutcome outcome = velt::UpdateOutcome::None;
     try {
         velt::Win32Window window;
-        velt::FrmMain logic(window, bus, clock, folder);
+        velt::FrmMain logic(window, bus, clock, folder, options.image);
         DemoDriver driver(logic, window, options);
 
         const bool unattended =
