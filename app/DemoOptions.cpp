@@ -110,7 +110,11 @@ std::optional<int> ParseDemoOptions(int argc, const char* const* argv, DemoOptio
         app.parse(argc, argv);
         device.Apply();
     } catch (const CLI::ParseError& error) {
-        return app.exit(error, out, err);
+        if (error.get_exit_code() == 0) {
+            return app.exit(error, out, err);  // --help
+        }
+        err << app.get_name() << ": " << error.what() << std::endl;
+        return 2;
     }
     return std::nullopt;
 }

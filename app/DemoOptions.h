@@ -33,7 +33,7 @@ class SimulatedDeviceOptions {
     // `versionOption` names the device-version option ("--version" in the demo, where the
     // program has no version option of its own).
     SimulatedDeviceOptions(DemoOptions& target, std::string versionOption);
-    void AddTo(CLI::App& app, const std::string& group = "");
+    void AddTo(CLI::App& app, const std::string& group = "Simulated device");
     // After parsing: takes over the texts and hexadecimal values. Throws
     // CLI::ValidationError for a bad value.
     void Apply();
@@ -54,7 +54,7 @@ class SimulatedDeviceOptions {
 std::uint16_t ParseHex16(const std::string& option, const std::string& text);
 
 // Parses the command line into options. Returns an exit status when the program should
-// stop at once (help asked for: 0; bad options: non-zero, the reason written to err).
+// stop at once (help asked for: 0; a bad option: 2, one line naming it written to err).
 std::optional<int> ParseDemoOptions(int argc, const char* const* argv, DemoOptions& options,
                                     std::ostream& out, std::ostream& err);
 

@@ -102,6 +102,8 @@ std::size_t HalfTheRecords(const std::string& imagePath) {
 int main(int argc, char** argv) {
     velt::DemoOptions options;
     if (auto status = velt::ParseDemoOptions(argc, argv, options, std::cout, std::cerr)) {
+        // Scripts read this line however the demo ends, a bad option included.
+        std::cout << velt::DemoResultLine(nullptr, velt::UpdateOutcome::None) << std::endl;
         return *status;
     }
 

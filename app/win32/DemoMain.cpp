@@ -170,6 +170,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     velt::DemoOptions options;
     if (auto status = velt::ParseDemoOptions(static_cast<int>(argv.size()), argv.data(), options,
                                              std::cout, std::cerr)) {
+        // Scripts read this line however the demo ends, a bad option included.
+        std::cout << velt::DemoResultLine(nullptr, velt::UpdateOutcome::None) << std::endl;
         return *status;
     }
 

@@ -10,13 +10,18 @@ namespace velt {
 namespace {
 
 // The exit status the command line stops with (-1: it carries on), and the options. Whatever
-// stops it with a failure says why.
+// stops it with a failure says why in one line naming the option; help shows every option.
 std::pair<int, DemoOptions> Parse(std::vector<const char*> args) {
     args.insert(args.begin(), "velt-usb-firmware-demo");
     std::ostringstream out, err;
     DemoOptions o;
     const auto status = ParseDemoOptions(static_cast<int>(args.size()), args.data(), o, out, err);
-    EXPECT_EQ(status.value_or(0) != 0, !err.str().empty()) << err.str();
+    if (status.value_or(0) != 0) {
+        EXPECT_EQ(status, 2);
+        EXPECT_EQ(std::ranges::count(err.str(), '\n'), 1) << err.str();
+        EXPECT_NE(err.str().find(args[1]), std::string::npos) << err.str();
+    }
+    EXPECT_EQ(status == 0, out.str().find("--product-id") != std::string::npos) << out.str();
     return {status.value_or(-1), o};
 }
 
