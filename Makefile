@@ -56,4 +56,4 @@ fuzz: deps
 	@ctest --preset sanitized -L '^fuzz$$'
 
 clean:
-	rm -rf build build-windows
+	rm -rf build build-windows build-sanitized

@@ -283,7 +283,20 @@ int RunCli(const std::vector<std::string>& args, const CliStreams& streams,
         if (error.get_exit_code() == 0) {
             return app.exit(error, streams.out, streams.err);  // --help, --version
         }
-        streams.err << kProgram << ": " << Printable(error.what()) << std::endl;
+        if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr) {
+            // Quoted, so that an empty or blank argument is seen too.
+            streams.err << kProgram << ": not expected:";
+            for (const std::string& extra : app.remaining(true)) {
+                streams.err << " '" << Printable(extra) << "'";
+            }
+            streams.err << std::endl;
+        } else {
+            streams.err << kProgram << ": " << Printable(error.what()) << std::endl;
+        }
+        return kExitUsage;
+    }
+    if (flash->parsed() && flashOptions.image.empty()) {
+        streams.err << kProgram << ": IMAGE is empty: name the firmware image file" << std::endl;
         return kExitUsage;
     }
     // Seconds are checked here rather than by the parser, so that the message says in one

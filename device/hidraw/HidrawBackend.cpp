@@ -4,7 +4,6 @@
 #include <linux/input.h>
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -16,10 +15,14 @@
 
 #include "device/IdentityText.h"
 #include "device/hidraw/ReportDescriptor.h"
+#include "device/hidraw/SysfsText.h"
 
 namespace velt {
 
 namespace fs = std::filesystem;
+using hidraw::NodeNumber;
+using hidraw::ParseHex;
+using hidraw::UeventValue;
 
 namespace {
 
@@ -56,22 +59,6 @@ DeviceError ErrnoError(int error, const std::string& what) {
     return DeviceError(KindOfErrno(error), error, Describe(what, error));
 }
 
-constexpr std::string_view kNodePrefix = "hidraw";
-
-// N of a node name "hidrawN", or nullopt for any other name.
-std::optional<std::uint64_t> NodeNumber(std::string_view name) {
-    if (name.size() <= kNodePrefix.size() || !name.starts_with(kNodePrefix)) {
-        return std::nullopt;
-    }
-    const std::string_view digits = name.substr(kNodePrefix.size());
-    std::uint64_t number = 0;
-    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
-    if (error != std::errc() || end != digits.data() + digits.size()) {
-        return std::nullopt;
-    }
-    return number;
-}
-
 // A sysfs attribute or uevent (at most a page), or nullopt when it cannot be read.
 std::optional<std::string> ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -83,54 +70,11 @@ std::optional<std::string> ReadFile(const fs::path& path) {
     return text.str();
 }
 
-// The value of `key` in a uevent ("KEY=value" lines), or nullopt.
-std::optional<std::string_view> UeventValue(std::string_view uevent, std::string_view key) {
-    while (!uevent.empty()) {
-        const std::string_view line = uevent.substr(0, uevent.find('\n'));
-        if (line.size() > key.size() && line.starts_with(key) && line[key.size()] == '=') {
-            return line.substr(key.size() + 1);
-        }
-        uevent.remove_prefix(std::min(uevent.size(), line.size() + 1));
-    }
-    return std::nullopt;
-}
-
-// 1 to 8 hex digits, nothing else.
-std::optional<std::uint32_t> ParseHex(std::string_view text) {
-    std::uint32_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
-    if (text.empty() || text.size() > 8 || error != std::errc() ||
-        end != text.data() + text.size()) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-struct HidId {
-    std::uint32_t bus = 0;
-    std::uint16_t vendor = 0;
-    std::uint16_t product = 0;
-};
-
-// HID_ID=BBBB:VVVVVVVV:PPPPPPPP (hex) from the HID device's uevent.
-std::optional<HidId> ReadHidId(const fs::path& classEntry) {
+// HID_ID from the HID device's uevent.
+std::optional<hidraw::HidId> ReadHidId(const fs::path& classEntry) {
     const auto uevent = ReadFile(classEntry / "device" / "uevent");
     const auto value = uevent ? UeventValue(*uevent, "HID_ID") : std::nullopt;
-    if (!value) {
-        return std::nullopt;
-    }
-    const std::size_t first = value->find(':');
-    const std::size_t second = value->find(':', first == std::string_view::npos ? 0 : first + 1);
-    if (second == std::string_view::npos) {
-        return std::nullopt;
-    }
-    const auto bus = ParseHex(value->substr(0, first));
-    const auto vendor = ParseHex(value->substr(first + 1, second - first - 1));
-    const auto product = ParseHex(value->substr(second + 1));
-    if (!bus || !vendor || !product) {
-        return std::nullopt;
-    }
-    return HidId{*bus, static_cast<std::uint16_t>(*vendor), static_cast<std::uint16_t>(*product)};
+    return value ? hidraw::ParseHidId(*value) : std::nullopt;
 }
 
 // The USB device directory of a class entry <sysfs>/class/hidraw/hidrawN, or nullopt.

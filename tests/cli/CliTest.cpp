@@ -130,6 +130,8 @@ TEST_F(CliTest, UsageAndImageErrorsExitTwoBeforeTheDeviceIsTouched) {
         {{"flash", dir.str() + "/none.bin"}, "Cannot find " + dir.str() + "/none.bin"},
         {{}, "A subcommand is required"},
         {{"erase"}, "A subcommand is required"},
+        {{"list", ""}, "not expected: ''"},
+        {{"flash", ""}, "IMAGE is empty"},
         {{"flash"}, "IMAGE is required"},
         {{"flash", good, "--timeout", "-1"}, "--timeout takes a number of seconds from 0 to "},
         {{"flash", good, "--timeout", "abc"}, "--timeout takes a number of seconds"},
