@@ -1,16 +1,15 @@
 // The update window on a simulated Velt-USB, in real time. Prints one result line on
 // standard output however it ends, for scripts to check.
-#include <filesystem>
+#include <functional>
 #include <iostream>
 #include <string>
 
 #include <QApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 
+#include "app/DemoDriver.h"
 #include "app/DemoOptions.h"
 #include "app/FrmMain.h"
 #include "app/qt/QtWindow.h"
@@ -23,79 +22,28 @@ using velt::Control;
 // How long an unattended run leaves a message box up before answering it.
 constexpr int kUnattendedMessageMs = 1500;
 
-// Passes the window's events on to the logic and adds what the demo does by itself.
-class DemoDriver final : public velt::WindowEvents {
+// The demo's own doings, by the Qt view's means.
+class QtDemoDriver final : public velt::DemoDriver {
   public:
-    DemoDriver(velt::FrmMain& logic, velt::QtWindow& window, const velt::DemoOptions& options)
-        : logic_(logic), window_(window), options_(options) {}
-
-    void Form_Load() override { logic_.Form_Load(); }
-
-    void Form_Activate() override {
-        logic_.Form_Activate();
-        if (!options_.screenshot.empty()) {
-            QTimer::singleShot(0, window_.form(), [this] {
-                Save(QString::fromStdString(options_.screenshot));
-                window_.Unload(0);
-            });
-        } else if (options_.autoUpdate) {
-            QTimer::singleShot(0, window_.form(), [this] {
-                static_cast<QPushButton*>(window_.widget(Control::btnUpgradeFW))->click();
-            });
-        }
-        // As the close box does: through the window's close event, to the logic's gate.
-        if (options_.closeAfterMs > 0) {
-            QTimer::singleShot(options_.closeAfterMs, window_.form(),
-                               [this] { window_.form()->close(); });
-        }
-    }
-
-    void Form_Unload() override {
-        if (!options_.screenshotDir.empty()) {
-            Save(Folder() + QStringLiteral("/end.png"));
-        }
-        logic_.Form_Unload();
-    }
-
-    void Form_Terminate() override { logic_.Form_Terminate(); }
-    void btnUpgradeFW_Click() override { logic_.btnUpgradeFW_Click(); }
-    void Form_CloseRequest() override { logic_.Form_CloseRequest(); }
-
-    // Once, when about half the records are in.
-    void OnReport(const velt::sim::SimulatedVelt& velt, std::size_t halfRecords) {
-        if (transferSaved_ || options_.screenshotDir.empty() || halfRecords == 0 ||
-            velt.records() < halfRecords) {
-            return;
-        }
-        transferSaved_ = true;
-        Save(Folder() + QStringLiteral("/transfer.png"));
-    }
+    QtDemoDriver(velt::FrmMain& logic, velt::QtWindow& window, const velt::DemoOptions& options)
+        : DemoDriver(logic, window, options), window_(window) {}
 
   private:
-    QString Folder() const { return QString::fromStdString(options_.screenshotDir); }
-
-    void Save(const QString& file) {
-        const QString folder = QFileInfo(file).absolutePath();
-        if (!QDir().mkpath(folder) || !window_.Grab().save(file)) {
-            std::cerr << "cannot save " << file.toStdString() << '\n';
-        }
+    void Later(int milliseconds, std::function<void()> action) override {
+        QTimer::singleShot(milliseconds, window_.form(), std::move(action));
     }
+    void ClickButton() override {
+        static_cast<QPushButton*>(window_.widget(Control::btnUpgradeFW))->click();
+    }
+    // Through the window's close event, as the close box does.
+    void RequestClose() override { window_.form()->close(); }
+    bool SaveClientArea(const std::string& file) override {
+        return window_.Grab().save(QString::fromStdString(file));
+    }
+    std::string PictureExtension() const override { return ".png"; }
 
-    velt::FrmMain& logic_;
     velt::QtWindow& window_;
-    const velt::DemoOptions& options_;
-    bool transferSaved_ = false;
 };
-
-std::size_t HalfTheRecords(const std::string& imagePath) {
-    std::error_code error;
-    const auto size = std::filesystem::file_size(imagePath, error);
-    if (error) {
-        return 0;
-    }
-    const std::size_t records = (size + 39) / 40;
-    return records < 2 ? records : records / 2;
-}
 
 }  // namespace
 
@@ -119,7 +67,7 @@ int main(int argc, char** argv) {
 
     velt::QtWindow window;
     velt::FrmMain logic(window, bus, clock, folder, options.image);
-    DemoDriver driver(logic, window, options);
+    QtDemoDriver driver(logic, window, options);
 
     const bool unattended =
         options.autoUpdate || !options.screenshot.empty() || options.closeAfterMs > 0;
@@ -131,10 +79,8 @@ int main(int argc, char** argv) {
         }
     });
     if (velt != nullptr) {
-        const std::size_t half = HalfTheRecords(logic.imagePath());
-        bus.SetReportHook([&driver, velt, half](const velt::sim::ReportRecord&) {
-            driver.OnReport(*velt, half);
-        });
+        bus.SetReportHook(
+            [&driver, velt](const velt::sim::ReportRecord&) { driver.OnReport(*velt); });
     }
 
     int status = 1;

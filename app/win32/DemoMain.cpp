@@ -2,11 +2,12 @@
 // standard output however it ends, for scripts to check. A windows program, so that no
 // console opens with it; started from a console, it writes to that one.
 #include <cstdio>
-#include <filesystem>
+#include <functional>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "app/DemoDriver.h"
 #include "app/DemoOptions.h"
 #include "app/FrmMain.h"
 #include "app/win32/Win32Text.h"
@@ -67,69 +68,27 @@ void CALLBACK AnswerMessageBox(HWND, UINT, UINT_PTR timer, DWORD) {
     }
 }
 
-// Passes the window's events on to the logic and adds what the demo does by itself.
-class DemoDriver final : public velt::WindowEvents {
+// The demo's own doings, by the Win32 view's means.
+class Win32DemoDriver final : public velt::DemoDriver {
   public:
-    DemoDriver(velt::FrmMain& logic, velt::Win32Window& window, const velt::DemoOptions& options)
-        : logic_(logic), window_(window), options_(options) {}
-
-    void Form_Load() override { logic_.Form_Load(); }
-
-    void Form_Activate() override {
-        if (options_.closeAfterMs > 0) {
-            // Goes the way of the close box, so the logic's close gate decides.
-            window_.After(static_cast<unsigned>(options_.closeAfterMs),
-                          [this] { PostMessageW(window_.window(), WM_CLOSE, 0, 0); });
-        }
-        logic_.Form_Activate();
-        if (!options_.screenshot.empty()) {
-            window_.After(0, [this] {
-                Save(options_.screenshot);
-                PrintValueLabels();
-                window_.Unload(0);
-            });
-        } else if (options_.autoUpdate) {
-            window_.After(0, [this] {
-                SendMessageW(window_.control(Control::btnUpgradeFW), BM_CLICK, 0, 0);
-            });
-        }
-    }
-
-    void Form_Unload() override {
-        if (!options_.screenshotDir.empty()) {
-            Save(options_.screenshotDir + "\\end.bmp");
-        }
-        logic_.Form_Unload();
-    }
-
-    void Form_Terminate() override { logic_.Form_Terminate(); }
-    void btnUpgradeFW_Click() override { logic_.btnUpgradeFW_Click(); }
-    void Form_CloseRequest() override { logic_.Form_CloseRequest(); }
-
-    // Once, when about half the records are in.
-    void OnReport(const velt::sim::SimulatedVelt& velt, std::size_t halfRecords) {
-        if (transferSaved_ || options_.screenshotDir.empty() || halfRecords == 0 ||
-            velt.records() < halfRecords) {
-            return;
-        }
-        transferSaved_ = true;
-        Save(options_.screenshotDir + "\\transfer.bmp");
-    }
+    Win32DemoDriver(velt::FrmMain& logic, velt::Win32Window& window,
+                    const velt::DemoOptions& options)
+        : DemoDriver(logic, window, options), window_(window) {}
 
   private:
-    void Save(const std::string& file) {
-        std::error_code error;
-        const auto folder = std::filesystem::path(velt::Utf16(file)).parent_path();
-        if (!folder.empty()) {
-            std::filesystem::create_directories(folder, error);
-        }
-        if (!window_.SaveClientArea(file)) {
-            std::cerr << "cannot save " << file << std::endl;
-        }
+    void Later(int milliseconds, std::function<void()> action) override {
+        window_.After(static_cast<unsigned>(milliseconds), std::move(action));
     }
+    void ClickButton() override {
+        SendMessageW(window_.control(Control::btnUpgradeFW), BM_CLICK, 0, 0);
+    }
+    // The way of the close box, so the logic's close gate decides.
+    void RequestClose() override { PostMessageW(window_.window(), WM_CLOSE, 0, 0); }
+    bool SaveClientArea(const std::string& file) override { return window_.SaveClientArea(file); }
+    std::string PictureExtension() const override { return ".bmp"; }
 
     // What the value labels hold, read back from the controls.
-    void PrintValueLabels() {
+    void ScreenshotTaken() override {
         for (Control label : {Control::lblManuf, Control::lblProduct, Control::lblVersion,
                               Control::lblSerialNumber}) {
             const HWND control = window_.control(label);
@@ -141,22 +100,8 @@ class DemoDriver final : public velt::WindowEvents {
         }
     }
 
-    velt::FrmMain& logic_;
     velt::Win32Window& window_;
-    const velt::DemoOptions& options_;
-    bool transferSaved_ = false;
 };
-
-std::size_t HalfTheRecords(const std::string& imagePath) {
-    std::error_code error;
-    const auto size =
-        std::filesystem::file_size(std::filesystem::path(velt::Utf16(imagePath)), error);
-    if (error) {
-        return 0;
-    }
-    const std::size_t records = (size + 39) / 40;
-    return records < 2 ? records : records / 2;
-}
 
 }  // namespace
 
@@ -186,7 +131,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     try {
         velt::Win32Window window;
         velt::FrmMain logic(window, bus, clock, folder, options.image);
-        DemoDriver driver(logic, window, options);
+        Win32DemoDriver driver(logic, window, options);
 
         const bool unattended =
             options.autoUpdate || !options.screenshot.empty() || options.closeAfterMs > 0;
@@ -198,10 +143,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                 }
             });
         if (velt != nullptr) {
-            const std::size_t half = HalfTheRecords(logic.imagePath());
-            bus.SetReportHook([&driver, velt, half](const velt::sim::ReportRecord&) {
-                driver.OnReport(*velt, half);
-            });
+            bus.SetReportHook(
+                [&driver, velt](const velt::sim::ReportRecord&) { driver.OnReport(*velt); });
         }
         status = velt::RunWindow(window, driver);
         outcome = logic.outcome();
