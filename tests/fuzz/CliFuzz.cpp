@@ -36,13 +36,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::ostringstream out, err;
     cli::CliEnvironment environment{bus.clock, bus, bus.interrupts};
     const int status = cli::RunCli(args, {in, out, err}, environment);
-    // An option is a word that starts with a dash; the program's name names nothing given.
+    // An option is a word that starts with a dash, quoted or not; the program's name names
+    // nothing given.
     std::string line = err.str();
     line.erase(0, line.starts_with("velt-usb-flash: ") ? 16 : 0);
-    bool named = (' ' + line).find(" -") != line.npos || line.find("IMAGE") != line.npos ||
-                 line.find("subcommand") != line.npos;
+    bool named = (' ' + line).find(" -") != line.npos || line.find("'-") != line.npos ||
+                 line.find("IMAGE") != line.npos || line.find("subcommand") != line.npos;
     for (const std::string& arg : args) {
-        named = named || (!arg.empty() && line.find(cli::Printable(arg)) != line.npos);
+        // Quoted, an empty argument is named too.
+        named = named || line.find("'" + cli::Printable(arg) + "'") != line.npos ||
+                (!arg.empty() && line.find(cli::Printable(arg)) != line.npos);
     }
     const bool oneLine = !line.empty() && line.find('\n') == line.size() - 1;
     if ((status != 130 && (status < 0 || status > 4)) || (status == 2 && !(oneLine && named))) {
