@@ -27,7 +27,11 @@ bool ReadContent(
         got += *n;
     }
     read.bytes.resize(got);
-    read.bytes.shrink_to_fit();
+    // Only a file that grew leaves much room unused; a copy of a whole image is not made
+    // for one spare byte.
+    if (read.bytes.capacity() > got + 1) {
+        read.bytes.shrink_to_fit();
+    }
     read.size = got;
     read.status = got > limit ? FileRead::Status::TooLarge : FileRead::Status::Ok;
     if (read.status != FileRead::Status::Ok) {
