@@ -61,7 +61,10 @@ FileRead ReadRegularFile(const std::string& path, std::uint64_t limit) {
         error = errno;
         return n < 0 ? std::nullopt : std::optional<std::size_t>(static_cast<std::size_t>(n));
     });
-    return readOk ? read : Failed(error);
+    if (!readOk) {
+        return Failed(error);
+    }
+    return read;  // moved, not copied: it may hold a whole image
 }
 
 }  // namespace velt

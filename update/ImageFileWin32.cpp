@@ -80,7 +80,10 @@ FileRead ReadRegularFile(const std::string& path, std::uint64_t limit) {
         return std::optional<std::size_t>(n);
     });
     CloseHandle(file);
-    return readOk ? read : Failed(error);
+    if (!readOk) {
+        return Failed(error);
+    }
+    return read;  // moved, not copied: it may hold a whole image
 }
 
 }  // namespace velt
