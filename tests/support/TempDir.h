@@ -16,8 +16,8 @@ class TempDir {
         // create_directory fails on a name that exists, so a fresh one is taken.
         std::random_device random;
         do {
-            path_ = std::filesystem::temp_directory_path() /
-                    ("velt-test-" + std::to_string(random()));
+            path_ =
+                std::filesystem::temp_directory_path() / ("velt-test-" + std::to_string(random()));
         } while (!std::filesystem::create_directory(path_));
     }
     ~TempDir() {

@@ -6,7 +6,7 @@
 
 #include "device/Discovery.h"
 #include "device/simulated/SimulatedBus.h"
-#include "tests/support/SpecialFiles.h"
+#include "tests/support/FileKinds.h"
 #include "tests/support/TempDir.h"
 #include "update/ImageFile.h"
 #include "update/UpdateSequence.h"

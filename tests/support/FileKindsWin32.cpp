@@ -1,4 +1,4 @@
-#include "tests/support/SpecialFiles.h"
+#include "tests/support/FileKinds.h"
 
 namespace velt::test {
 

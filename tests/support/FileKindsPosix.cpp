@@ -1,7 +1,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "tests/support/SpecialFiles.h"
+#include "tests/support/FileKinds.h"
 
 namespace velt::test {
 
