@@ -2,63 +2,20 @@
 
 #include <algorithm>
 
+#include "device/Utf8.h"
+
 namespace velt {
 
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-// The code point of the well-formed sequence at `text[i]` and its length, or U+FFFD and 1.
+// The code point at `text[i]` and its length, or U+FFFD and 1 for a byte that starts no
+// well-formed sequence.
 std::pair<char32_t, std::size_t> DecodeOne(std::string_view text, std::size_t i) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    if (lead < 0x80) {
-        return {lead, 1};
-    }
-    std::size_t length = 0;
     char32_t codePoint = 0;
-    char32_t minimum = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2, codePoint = lead & 0x1F, minimum = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3, codePoint = lead & 0x0F, minimum = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4, codePoint = lead & 0x07, minimum = 0x10000;
-    } else {
-        return {kReplacement, 1};
-    }
-    if (text.size() - i < length) {
-        return {kReplacement, 1};
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-        const auto byte = static_cast<unsigned char>(text[i + k]);
-        if ((byte & 0xC0) != 0x80) {
-            return {kReplacement, 1};
-        }
-        codePoint = (codePoint << 6) | (byte & 0x3F);
-    }
-    if (codePoint < minimum || codePoint > 0x10FFFF ||
-        (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
-        return {kReplacement, 1};
-    }
-    return {codePoint, length};
-}
-
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
+    const std::size_t length = Utf8Sequence(text, i, codePoint);
+    return length == 0 ? std::pair{kReplacement, std::size_t{1}} : std::pair{codePoint, length};
 }
 
 }  // namespace

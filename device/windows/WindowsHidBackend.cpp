@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "device/IdentityText.h"
+#include "device/WindowsText.h"
 
 namespace velt {
 
@@ -40,26 +41,6 @@ DeviceErrorKind KindOfError(ErrorCode error) {
         default:  // ERROR_BAD_COMMAND (a device in the middle of leaving), ERROR_SEM_TIMEOUT...
             return DeviceErrorKind::Io;
     }
-}
-
-// The system's text for `error` in UTF-8, or its number when the system has none.
-std::string SystemMessage(ErrorCode error) {
-    std::array<wchar_t, 512> text{};
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, error, 0, text.data(), text.size(), nullptr);
-    while (length > 0 &&
-           (text[length - 1] == L'\n' || text[length - 1] == L'\r' || text[length - 1] == L' ')) {
-        --length;
-    }
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(length), nullptr,
-                                         0, nullptr, nullptr);
-    if (length == 0 || size <= 0) {
-        return "error " + std::to_string(error);
-    }
-    std::string utf8(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(length), utf8.data(), size,
-                        nullptr, nullptr);
-    return utf8;
 }
 
 std::string Describe(const std::string& what, ErrorCode error) {
