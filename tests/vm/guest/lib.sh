@@ -226,3 +226,116 @@ window_order() {
         at=$n
     done
 }
+
+# --- Several devices at once ---
+
+# usb_location SERIAL: the sysfs name of the USB device with this serial number, its port
+# path (1-1): the kernel's own answer, to hold the flasher's locations against.
+usb_location() {
+    for dir in /sys/bus/usb/devices/*; do
+        [ -f "$dir/serial" ] || continue
+        if [ "$(cat "$dir/serial")" = "$1" ]; then
+            basename "$dir"
+            return 0
+        fi
+    done
+    return 1
+}
+
+# hidraw_count VID PID: how many hidraw nodes have these IDs.
+hidraw_count() {
+    want="HID_ID=0003:0000$(echo "$1" | tr a-f A-F):0000$(echo "$2" | tr a-f A-F)"
+    n=0
+    for dir in /sys/class/hidraw/hidraw*; do
+        [ -e "$dir/device/uevent" ] || continue
+        grep -qx "$want" "$dir/device/uevent" && [ -c "/dev/$(basename "$dir")" ] && n=$((n + 1))
+    done
+    echo $n
+}
+
+# wait_hidraw_count VID PID N: waits up to 10 s until N nodes with these IDs are in /dev.
+wait_hidraw_count() {
+    i=0
+    while [ "$(hidraw_count "$1" "$2")" -lt "$3" ]; do
+        i=$((i + 1))
+        [ $i -gt 100 ] && return 1
+        sleep 0.1
+    done
+}
+
+# records_held NAME: the bytes gadget NAME has taken so far, by its records file.
+records_held() {
+    if [ -f "/tmp/gadget-$1.records" ]; then
+        wc -c <"/tmp/gadget-$1.records" | tr -d ' '
+    else
+        echo 0
+    fi
+}
+
+uptime_s() { cut -d' ' -f1 /proc/uptime; }
+
+# start_tool ARGS...: starts the flasher in the background with a time limit; its output
+# goes to /tmp/tool.out, its process is TOOL_PID (busybox timeout execs it in place).
+start_tool() {
+    log "\$ $FLASH $FLASH_OPTIONS $* &"
+    timeout "${TOOL_TIMEOUT:-40}" $FLASH $FLASH_OPTIONS "$@" </dev/null >/tmp/tool.out 2>&1 &
+    TOOL_PID=$!
+    at_end "kill -9 $TOOL_PID"
+}
+
+# finish_tool: waits for the background flasher; sets TOOL_STATUS and shows its output.
+finish_tool() {
+    wait "$TOOL_PID"
+    TOOL_STATUS=$?
+    sed 's/^/  tool| /' /tmp/tool.out
+    log "exit status $TOOL_STATUS"
+    if [ $TOOL_STATUS -eq 124 ] || [ $TOOL_STATUS -eq 143 ]; then
+        fail "$FLASH did not finish within ${TOOL_TIMEOUT:-40} s"
+    fi
+}
+
+# tool_running: the background flasher has not ended yet.
+tool_running() {
+    [ -d "/proc/$TOOL_PID" ] && ! grep -q '^State:.*Z' "/proc/$TOOL_PID/status" 2>/dev/null
+}
+
+# listens_for_uevents PID: the process holds a kernel uevent socket (NETLINK_KOBJECT_UEVENT,
+# protocol 15 in /proc/net/netlink), so it hears devices arrive rather than polling.
+listens_for_uevents() {
+    inodes=$(ls -l "/proc/$1/fd" 2>/dev/null | sed -n 's/.*socket:\[\([0-9]*\)\].*/\1/p')
+    [ -n "$inodes" ] || return 1
+    for inode in $inodes; do
+        awk -v inode="$inode" 'NR > 1 && $2 == 15 && $NF == inode { found = 1 }
+            END { exit !found }' /proc/net/netlink && return 0
+    done
+    return 1
+}
+
+# expect_row LOCATION SERIAL RESULT RECORDS: a line of the tool's output whose first field is
+# LOCATION and which holds SERIAL, RESULT and RECORDS as fields of their own.
+expect_row() {
+    awk -v loc="$1" -v serial="$2" -v result="$3" -v records="$4" '
+        $1 == loc { s = r = n = 0
+            for (i = 2; i <= NF; i++) { s += $i == serial; r += $i == result; n += $i == records }
+            if (s && r && (records == "" || n)) found = 1 }
+        END { exit !found }' /tmp/tool.out ||
+        fail "no line for $1 with $2, $3 ${4:+and $4}"
+}
+
+# expect_fields WORD...: a line of the tool's output holds every WORD as a field of its own
+# (commas, colons and brackets around a field aside).
+expect_fields() {
+    awk -v words="$*" 'BEGIN { n = split(words, want, " ") }
+        { hits = 0
+          for (w = 1; w <= n; w++)
+              for (i = 1; i <= NF; i++) {
+                  field = $i; gsub(/^[[(]+|[]),:;)]+$/, "", field)
+                  if (field == want[w]) { hits++; break } }
+          if (hits == n) found = 1 }
+        END { exit !found }' /tmp/tool.out || fail "no line of the output holds: $*"
+}
+
+# usb_events: the kernel's own record of USB arrivals and departures, with its timestamps.
+usb_events() {
+    dmesg | grep -E 'usb [0-9]+-[0-9.]+: (new .*USB device|USB disconnect)' | sed 's/^/  kernel| /'
+}
