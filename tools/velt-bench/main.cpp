@@ -1,6 +1,7 @@
 // The measurements behind `make bench` (scripts/bench.sh). Each mode prints its results
 // as key=value pairs, one line per measurement, for the script to put in its table.
-//   velt-bench transfer PROGRAM ARGS...  runs a flash in real time: phase times, CPU, peak RSS
+//   velt-bench transfer PROGRAM ARGS...  runs a flash in real time: phase times, CPU, peak RSS,
+//                                        then one line per simulated device it names
 //   velt-bench update-path IMAGE         the command line's update path on a virtual clock
 //   velt-bench device-only RECORDS       the simulated device taking RECORDS reports alone
 //   velt-bench discovery COUNT...        one discovery pass over COUNT other interfaces
@@ -112,6 +113,8 @@ int Transfer(const std::vector<std::string>& command) {
 
     std::optional<Steady::time_point> transferStart, transferEnd;
     std::string pending, deviceLine;
+    // With several simulated devices each ends with "simulated device <location>: ...".
+    std::vector<std::string> locatedDevices;
     char buffer[4096];
     for (;;) {
         const ssize_t n = ::read(out[0], buffer, sizeof buffer);
@@ -132,6 +135,8 @@ int Transfer(const std::vector<std::string>& command) {
                 transferEnd = now;
             } else if (line.rfind("simulated device:", 0) == 0) {
                 deviceLine = line;
+            } else if (line.rfind("simulated device ", 0) == 0) {
+                locatedDevices.push_back(line.substr(std::strlen("simulated device ")));
             }
         }
     }
@@ -160,6 +165,14 @@ int Transfer(const std::vector<std::string>& command) {
         transferStart && transferEnd ? MsSince(*transferStart, *transferEnd) : -1.0, userMs,
         systemMs, userMs + systemMs, usage.ru_maxrss, parentPeakKib, field("records").c_str(),
         field("result").c_str());
+    // "<location>: mode-switches=.. records=.." as "device=<location> mode-switches=..".
+    for (const std::string& located : locatedDevices) {
+        const std::size_t colon = located.find(": ");
+        if (colon != std::string::npos) {
+            std::printf("device=%s %s\n", located.substr(0, colon).c_str(),
+                        located.substr(colon + 2).c_str());
+        }
+    }
     return 0;
 }
 
