@@ -227,6 +227,9 @@ std::vector<HidInterfaceInfo> HidrawBackend::ListInterfaces() {
         info.productId = id->product;
         const auto usbDevice =
             id->bus == BUS_USB ? UsbDeviceDirectory(classDirectory / name) : std::nullopt;
+        if (usbDevice) {
+            info.location = usbDevice->filename().string();  // the port path, such as 1-1.3
+        }
         const auto text = usbDevice ? ReadFile(*usbDevice / "bcdDevice") : std::nullopt;
         const auto version = text ? ParseHex(WithoutNewline(*text)) : std::nullopt;
         if (version && *version <= 0xFFFF) {

@@ -18,7 +18,7 @@ namespace velt {
 // What the hidraw ioctls do not tell (release number, identity strings) comes from the
 // USB device directory in sysfs: hidrawN/device is the HID device, its parent the USB
 // interface, its grandparent the USB device, which counts only when its uevent says
-// DEVTYPE=usb_device.
+// DEVTYPE=usb_device. That directory's name (1-1.3) is the interface's location.
 class HidrawBackend final : public HidBackend {
   public:
     // `sysfsRoot` and `devRoot` stand for /sys and /dev (tests pass fake trees); `io`

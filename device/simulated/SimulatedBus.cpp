@@ -94,7 +94,7 @@ struct BusCore {
         std::vector<HidInterfaceInfo> list;
         for (const Device* device : present) {
             list.push_back({device->path, device->model.vendorId, device->model.productId,
-                            device->model.version});
+                            device->model.version, ""});
         }
         return list;
     }

@@ -92,21 +92,21 @@ class HidrawBackendTest : public ::testing::Test {
     HidrawBackend backend_{dir_.str() + "/sys", dir_.str() + "/dev", std::unique_ptr<FakeIo>(io_)};
 };
 
-TEST_F(HidrawBackendTest, ListsNodesInNumericOrderWithIdsAndUsbVersion) {
+TEST_F(HidrawBackendTest, ListsNodesInNumericOrderWithIdsUsbVersionAndLocation) {
     Add(10, {{"bcdDevice", "0123\n"}}, "0003:00001209:0000B038");
     Add(9);
     Add(3, {}, "0018:00001209:00002442");           // I2C, below a USB device
     Add(2, {{"uevent", "DEVTYPE=i2c_adapter\n"}});  // claims USB, like uhid
     Add(1, {}, "0003:00001209");                    // cut short: matches nothing
-    std::vector<std::tuple<std::string, int, int, int>> listed;
+    std::vector<std::tuple<std::string, int, int, int, std::string>> listed;
     for (const HidInterfaceInfo& i : backend_.ListInterfaces()) {
-        listed.emplace_back(i.path, i.vendorId, i.productId, i.version);
+        listed.emplace_back(i.path, i.vendorId, i.productId, i.version, i.location);
     }
-    EXPECT_EQ(listed, (decltype(listed){{Dev(1), 0, 0, 0},
-                                        {Dev(2), 0x1209, 0x2442, 0},
-                                        {Dev(3), 0x1209, 0x2442, 0},
-                                        {Dev(9), 0x1209, 0x2442, 0x0110},
-                                        {Dev(10), 0x1209, 0xB038, 0x0123}}));
+    EXPECT_EQ(listed, (decltype(listed){{Dev(1), 0, 0, 0, ""},
+                                        {Dev(2), 0x1209, 0x2442, 0, ""},
+                                        {Dev(3), 0x1209, 0x2442, 0, ""},
+                                        {Dev(9), 0x1209, 0x2442, 0x0110, "1-9"},
+                                        {Dev(10), 0x1209, 0xB038, 0x0123, "1-10"}}));
 }
 
 TEST_F(HidrawBackendTest, OpenFailuresAreMappedAndNothingStaysOpen) {
