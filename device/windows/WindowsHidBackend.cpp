@@ -113,18 +113,37 @@ class WindowsHidDevice final : public HidDevice {
     // device is being removed), so for a refusal or an I/O error the handle is asked again:
     // once the device has left, the HID class driver fails every request on it with
     // ERROR_DEVICE_NOT_CONNECTED, and HidD_GetAttributes never reaches the device, so it
-    // cannot be refused.
+    // cannot be refused. Access denied on a handle that is already open means the same:
+    // its device is being deleted (STATUS_DELETE_PENDING).
     DeviceError Failure(ErrorCode error, const std::string& what) {
         const DeviceErrorKind kind = KindOfError(error);
-        if (kind == DeviceErrorKind::Refused || kind == DeviceErrorKind::Io) {
-            windows::Attributes ignored;
-            const ErrorCode probe = api_->GetAttributes(handle_, ignored);
-            if (probe != ERROR_SUCCESS && KindOfError(probe) == DeviceErrorKind::Disconnected) {
-                return DeviceError(DeviceErrorKind::Disconnected, static_cast<int>(error),
-                                   Describe(what, error) + " (the device left the bus)");
-            }
+        if ((kind == DeviceErrorKind::Refused || kind == DeviceErrorKind::Io ||
+             kind == DeviceErrorKind::PermissionDenied) &&
+            HasLeft()) {
+            return DeviceError(DeviceErrorKind::Disconnected, static_cast<int>(error),
+                               Describe(what, error) + " (the device left the bus)");
         }
         return DeviceError(kind, static_cast<int>(error), Describe(what, error));
+    }
+
+    // The stack learns of an unplug a moment after the request it cut short has failed
+    // (wine's from udev, some 100 ms later), so a handle that still answers is given a
+    // second before the failure counts as the device's own.
+    bool HasLeft() {
+        constexpr int pauses = 10;
+        constexpr DWORD pauseMs = 100;
+        for (int pause = 0;; ++pause) {
+            windows::Attributes ignored;
+            const ErrorCode probe = api_->GetAttributes(handle_, ignored);
+            if (probe != ERROR_SUCCESS) {
+                return probe == ERROR_ACCESS_DENIED ||
+                       KindOfError(probe) == DeviceErrorKind::Disconnected;
+            }
+            if (pause == pauses) {
+                return false;
+            }
+            ::Sleep(pauseMs);
+        }
     }
 
     std::shared_ptr<windows::HidCalls> api_;

@@ -20,7 +20,8 @@ struct FakeApi final : windows::HidCalls {
     struct Device {
         windows::Attributes attributes{0x1209, 0x2442, 0x0110};
         ErrorCode openError = 0, overlappedOpenError = 0, attributesError = 0, error = 0;
-        std::u16string text;  // every string
+        int attributesLate = 0;  // HidD_GetAttributes answers this often before its error
+        std::u16string text;     // every string
     };
     ErrorCode ListPaths(std::vector<std::string>& paths) override {
         paths = order;
@@ -37,6 +38,10 @@ struct FakeApi final : windows::HidCalls {
     }
     ErrorCode GetAttributes(Handle handle, windows::Attributes& attributes) override {
         attributes = Of(handle).attributes;
+        if (Of(handle).attributesLate > 0) {
+            --Of(handle).attributesLate;
+            return 0;
+        }
         return Of(handle).attributesError;
     }
     ErrorCode GetFeatureLength(Handle, std::uint16_t& length) override {
@@ -123,9 +128,15 @@ TEST_F(WindowsHidBackendTest, SendPassesTheWholeReportAndTellsARefusalFromADevic
     EXPECT_EQ(send(ERROR_GEN_FAILURE, 0), std::pair(K::Refused, 31));  // a stall
     EXPECT_EQ(send(ERROR_GEN_FAILURE, ERROR_DEVICE_NOT_CONNECTED), std::pair(K::Disconnected, 31));
     EXPECT_EQ(send(ERROR_SEM_TIMEOUT, ERROR_GEN_FAILURE), std::pair(K::Io, 121));
+    // Delete pending, and a stack that learns of the unplug only after the failed request.
+    EXPECT_EQ(send(ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED), std::pair(K::Disconnected, 5));
+    velt_.attributesLate = 3;
+    EXPECT_EQ(send(ERROR_GEN_FAILURE, ERROR_DEVICE_NOT_CONNECTED), std::pair(K::Disconnected, 31));
+    velt_.attributesLate = 11;
+    EXPECT_EQ(send(ERROR_GEN_FAILURE, ERROR_DEVICE_NOT_CONNECTED), std::pair(K::Refused, 31));
     report.pop_back();
     EXPECT_EQ(send(0, 0), std::pair(K::NotSupported, int(ERROR_INVALID_PARAMETER)));
-    EXPECT_EQ(api_->sent, decltype(api_->sent)(4, std::vector<std::uint8_t>(41, 0x5A)));
+    EXPECT_EQ(api_->sent, decltype(api_->sent)(7, std::vector<std::uint8_t>(41, 0x5A)));
 }
 
 TEST_F(WindowsHidBackendTest, StringsAreFiftyUnitsDecodedToUtf8) {
