@@ -18,7 +18,7 @@ struct HidInterfaceInfo {
     std::uint16_t version = 0;  // the device's release number (bcdDevice)
     // Where it is plugged in, such as the USB port path "1-1.3": unlike the path, it stays the
     // same while the device leaves the bus and comes back. Empty when the backend cannot tell.
-    std::string location;
+    std::string location = {};
 };
 
 // The three identity strings a HID interface can be asked for.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 #include <map>
+#include <mutex>
 #include <span>
 #include <utility>
 
@@ -41,9 +42,10 @@ namespace detail {
 
 class VeltImpl;
 
-// One physical device; a plugging gives it a fresh N (and so a fresh path).
+// One physical device; a plugging gives it a fresh N (and so a fresh path), never a new
+// location.
 struct Device {
-    DeviceModel model;  // the identity it shows now
+    DeviceModel model;  // the identity it shows now; its location is the device's
     FailureInjection failures;
     bool present = false;
     std::uint64_t n = 0;
@@ -51,23 +53,46 @@ struct Device {
     std::unique_ptr<VeltImpl> velt;
 };
 
+// Every member is used with `mutex` held. It is recursive because the Velt-USB's own calls
+// catch the bus up too.
 struct BusCore {
     explicit BusCore(Clock& c) : clock(c) {}
 
     Clock& clock;
+    mutable std::recursive_mutex mutex;
     std::uint64_t nextN = 0;
+    int nextPort = 1;
+    std::uint64_t changes = 0;
     std::vector<std::unique_ptr<Device>> devices;
     std::map<std::string, int> openCounts;
     std::size_t openDevices = 0;
     std::vector<CallRecord> calls;
     std::function<void(const ReportRecord&)> reportHook;
 
+    // A new device on the bus, not yet present, with its location settled.
+    Device& Add(const DeviceModel& model, const FailureInjection& failures) {
+        auto& device = *devices.emplace_back(std::make_unique<Device>());
+        device.model = model;
+        device.failures = failures;
+        while (device.model.location.empty()) {
+            const std::string port = "1-" + std::to_string(nextPort++);
+            if (std::none_of(devices.begin(), devices.end(),
+                             [&](const auto& other) { return other->model.location == port; })) {
+                device.model.location = port;
+            }
+        }
+        return device;
+    }
     void Plug(Device& device) {
         device.n = nextN++;
         device.path = PathOf(device.n);
         device.present = true;
+        ++changes;
     }
-    void Leave(Device& device) { device.present = false; }
+    void Leave(Device& device) {
+        changes += device.present ? 1 : 0;
+        device.present = false;
+    }
 
     Device* FindPresent(const std::string& path) {
         for (auto& device : devices) {
@@ -94,7 +119,7 @@ struct BusCore {
         std::vector<HidInterfaceInfo> list;
         for (const Device* device : present) {
             list.push_back({device->path, device->model.vendorId, device->model.productId,
-                            device->model.version, ""});
+                            device->model.version, device->model.location});
         }
         return list;
     }
@@ -108,25 +133,38 @@ struct BusCore {
 class VeltImpl final : public SimulatedVelt {
   public:
     VeltImpl(BusCore& bus, Device& device, const VeltBehaviour& behaviour)
-        : bus_(bus), device_(device), behaviour_(behaviour) {}
+        : bus_(bus), device_(device), behaviour_(behaviour), application_(device.model) {
+        application_.productId = protocol::applicationProductId;
+    }
 
     bool present() const override {
+        std::lock_guard lock(bus_.mutex);
         bus_.Update();
         return device_.present;
     }
     std::uint16_t productId() const override {
+        std::lock_guard lock(bus_.mutex);
         bus_.Update();
         return device_.model.productId;
     }
     std::string path() const override {
+        std::lock_guard lock(bus_.mutex);
         bus_.Update();
         return device_.path;
     }
+    std::string location() const override {
+        std::lock_guard lock(bus_.mutex);
+        return device_.model.location;
+    }
     const std::vector<ReportRecord>& reports() const override { return reports_; }
-    int modeSwitches() const override { return modeSwitches_; }
+    int modeSwitches() const override {
+        std::lock_guard lock(bus_.mutex);
+        return modeSwitches_;
+    }
     const std::vector<std::uint8_t>& firmware() const override { return firmware_; }
 
     std::string Summary() const override {
+        std::lock_guard lock(bus_.mutex);
         return "mode-switches=" + std::to_string(modeSwitches_) +
                " records=" + std::to_string(records()) +
                " bytes=" + std::to_string(firmware_.size()) + " sha256=" + Sha256Hex(firmware_);
@@ -134,33 +172,47 @@ class VeltImpl final : public SimulatedVelt {
 
     // The earliest pending bus event, if any.
     std::optional<std::uint64_t> NextEvent() const {
-        if (detachAt_) {
-            return detachAt_;
+        std::optional<std::uint64_t> next;
+        for (const auto& at : {detachAt_, rebootAt_, plugAt_}) {
+            if (at && (!next || *at < *next)) {
+                next = at;
+            }
         }
-        return reenumerateAt_;
+        return next;
     }
 
     void RunEvent(std::uint64_t at) {
-        if (detachAt_ && *detachAt_ == at) {
+        if (detachAt_ == at || rebootAt_ == at) {
             detachAt_.reset();
+            rebootAt_.reset();
             bus_.Leave(device_);
             return;
         }
-        reenumerateAt_.reset();
-        if (behaviour_.bootloaderIdentity) {
-            device_.model = *behaviour_.bootloaderIdentity;
+        plugAt_.reset();
+        const std::string location = device_.model.location;
+        if (next_) {
+            device_.model = *next_;
+            device_.model.location = location;
+            next_.reset();
         }
-        device_.model.productId = protocol::bootloaderProductId;
         bus_.Plug(device_);
+    }
+
+    // Plugs it in at `at` in the mode it is in.
+    void PlugAt(std::uint64_t at) {
+        CancelEvents();
+        plugAt_ = at;
     }
 
     void CancelEvents() {
         detachAt_.reset();
-        reenumerateAt_.reset();
+        rebootAt_.reset();
+        plugAt_.reset();
+        next_.reset();
     }
 
     // The device's answer to one feature report; records it either way.
-    bool Receive(std::span<const std::uint8_t> report, std::uint64_t now) {
+    ReportRecord Receive(std::span<const std::uint8_t> report, std::uint64_t now) {
         ReportRecord record;
         record.timeMs = now;
         record.productId = device_.model.productId;
@@ -170,10 +222,14 @@ class VeltImpl final : public SimulatedVelt {
         }
         record.accepted = Decide(record.bytes, report.size(), now);
         reports_.push_back(record);
-        if (bus_.reportHook) {
-            bus_.reportHook(record);
+        const bool bootloader = record.productId == protocol::bootloaderProductId;
+        if (bootloader && device_.present && !firmware_.empty() && behaviour_.rebootAfterMs > 0) {
+            // Every report puts the reboot off: the new firmware starts once they stop.
+            rebootAt_ = now + behaviour_.rebootAfterMs;
+            plugAt_ = *rebootAt_ + behaviour_.reenumerateMs;
+            next_ = application_;
         }
-        return record.accepted;
+        return record;
     }
 
   private:
@@ -186,9 +242,11 @@ class VeltImpl final : public SimulatedVelt {
                 ++modeSwitches_;
                 // A switch while one is under way changes nothing: the firmware is already
                 // on its way out.
-                if (!behaviour_.ignoreSwitch && !detachAt_ && !reenumerateAt_) {
+                if (!behaviour_.ignoreSwitch && !detachAt_ && !plugAt_) {
                     detachAt_ = now + behaviour_.detachMs;
-                    reenumerateAt_ = *detachAt_ + behaviour_.reenumerateMs;
+                    plugAt_ = *detachAt_ + behaviour_.reenumerateMs;
+                    next_ = behaviour_.bootloaderIdentity.value_or(device_.model);
+                    next_->productId = protocol::bootloaderProductId;
                 }
             }
             return true;
@@ -215,8 +273,13 @@ class VeltImpl final : public SimulatedVelt {
     std::vector<std::uint8_t> firmware_;
     int modeSwitches_ = 0;
     int dataReports_ = 0;
+    DeviceModel application_;  // the identity its new firmware shows
+    // Pending: leaving the bus after the mode switch or to reboot, and being back with
+    // next_'s identity, or as it is.
     std::optional<std::uint64_t> detachAt_;
-    std::optional<std::uint64_t> reenumerateAt_;
+    std::optional<std::uint64_t> rebootAt_;
+    std::optional<std::uint64_t> plugAt_;
+    std::optional<DeviceModel> next_;
 };
 
 // Runs the due device events in time order, so the paths handed out do not depend on
@@ -251,11 +314,13 @@ class SimulatedDevice final : public HidDevice {
         ++bus_->openDevices;
     }
     ~SimulatedDevice() override {
+        std::lock_guard lock(bus_->mutex);
         bus_->Begin("Close " + path_);
         --bus_->openDevices;
     }
 
     std::uint16_t FeatureReportLength() override {
+        std::lock_guard lock(bus_->mutex);
         const Device& device = Live("FeatureReportLength " + path_);
         if (device.failures.featureLength) {
             Fail(DeviceErrorKind::Io, "FeatureReportLength " + path_, "injected failure");
@@ -264,6 +329,7 @@ class SimulatedDevice final : public HidDevice {
     }
 
     std::string GetString(HidString which) override {
+        std::lock_guard lock(bus_->mutex);
         const std::string what = std::string("GetString ") + HidStringName(which) + " " + path_;
         const Device& device = Live(what);
         const auto& [text, fail] = [&]() -> std::pair<const std::optional<std::string>&, bool> {
@@ -288,12 +354,24 @@ class SimulatedDevice final : public HidDevice {
 
     void SendFeatureReport(std::span<const std::uint8_t> report) override {
         const std::string what = "SendFeatureReport " + path_;
-        Device& device = Live(what, " " + std::to_string(report.size()));
-        bool accepted = !report.empty() && report.size() <= device.model.featureReportLength;
-        if (device.velt) {
-            accepted = device.velt->Receive(report, bus_->clock.NowMs());
-            // A zero detach time takes effect at once.
-            bus_->Update();
+        std::optional<ReportRecord> received;
+        std::function<void(const ReportRecord&)> hook;
+        bool accepted = false;
+        {
+            std::lock_guard lock(bus_->mutex);
+            Device& device = Live(what, " " + std::to_string(report.size()));
+            accepted = !report.empty() && report.size() <= device.model.featureReportLength;
+            if (device.velt) {
+                received = device.velt->Receive(report, bus_->clock.NowMs());
+                accepted = received->accepted;
+                hook = bus_->reportHook;
+                // A zero detach time takes effect at once.
+                bus_->Update();
+            }
+        }
+        // Outside the lock: the hook may look at the bus, or wait for a thread that does.
+        if (received && hook) {
+            hook(*received);
         }
         if (!accepted) {
             Fail(DeviceErrorKind::Refused, what, "the device refused the report");
@@ -324,10 +402,13 @@ struct SimulatedBus::Impl : BusCore {
     using BusCore::BusCore;
 };
 
+using Lock = std::lock_guard<std::recursive_mutex>;
+
 SimulatedBus::SimulatedBus(Clock& clock) : impl_(std::make_shared<Impl>(clock)) {}
 
 // The device objects still open see every device gone.
 SimulatedBus::~SimulatedBus() {
+    Lock lock(impl_->mutex);
     for (auto& device : impl_->devices) {
         if (device->velt) {
             device->velt->CancelEvents();
@@ -338,28 +419,37 @@ SimulatedBus::~SimulatedBus() {
 }
 
 std::string SimulatedBus::AddDevice(const DeviceModel& model, const FailureInjection& failures) {
+    Lock lock(impl_->mutex);
     impl_->Update();
-    auto device = std::make_unique<Device>();
-    device->model = model;
-    device->failures = failures;
-    impl_->Plug(*device);
-    impl_->devices.push_back(std::move(device));
-    return impl_->devices.back()->path;
+    Device& device = impl_->Add(model, failures);
+    impl_->Plug(device);
+    return device.path;
 }
 
 SimulatedVelt& SimulatedBus::AddVelt(const DeviceModel& model, const VeltBehaviour& behaviour,
                                      const FailureInjection& failures) {
+    Lock lock(impl_->mutex);
     impl_->Update();
-    auto device = std::make_unique<Device>();
-    device->model = model;
-    device->failures = failures;
-    device->velt = std::make_unique<VeltImpl>(*impl_, *device, behaviour);
-    impl_->Plug(*device);
-    impl_->devices.push_back(std::move(device));
-    return *impl_->devices.back()->velt;
+    Device& device = impl_->Add(model, failures);
+    device.velt = std::make_unique<VeltImpl>(*impl_, device, behaviour);
+    impl_->Plug(device);
+    return *device.velt;
+}
+
+SimulatedVelt& SimulatedBus::PlugVeltAt(std::uint64_t timeMs, const DeviceModel& model,
+                                        const VeltBehaviour& behaviour,
+                                        const FailureInjection& failures) {
+    Lock lock(impl_->mutex);
+    impl_->Update();
+    Device& device = impl_->Add(model, failures);
+    device.velt = std::make_unique<VeltImpl>(*impl_, device, behaviour);
+    device.velt->PlugAt(timeMs);
+    impl_->Update();  // a time already reached plugs it in now
+    return *device.velt;
 }
 
 void SimulatedBus::Unplug(const std::string& path) {
+    Lock lock(impl_->mutex);
     impl_->Update();
     Device* device = impl_->FindPresent(path);
     if (device == nullptr) {
@@ -372,6 +462,7 @@ void SimulatedBus::Unplug(const std::string& path) {
 }
 
 void SimulatedBus::Replug(SimulatedVelt& velt) {
+    Lock lock(impl_->mutex);
     impl_->Update();
     for (auto& device : impl_->devices) {
         if (device->velt.get() == &velt) {
@@ -385,6 +476,7 @@ void SimulatedBus::Replug(SimulatedVelt& velt) {
 }
 
 void SimulatedBus::SetFailures(const std::string& path, const FailureInjection& failures) {
+    Lock lock(impl_->mutex);
     impl_->Update();
     if (Device* device = impl_->FindPresent(path)) {
         device->failures = failures;
@@ -392,7 +484,14 @@ void SimulatedBus::SetFailures(const std::string& path, const FailureInjection& 
 }
 
 void SimulatedBus::SetReportHook(std::function<void(const ReportRecord&)> hook) {
+    Lock lock(impl_->mutex);
     impl_->reportHook = std::move(hook);
+}
+
+std::uint64_t SimulatedBus::changes() const {
+    Lock lock(impl_->mutex);
+    impl_->Update();
+    return impl_->changes;
 }
 
 const std::vector<CallRecord>& SimulatedBus::calls() const {
@@ -400,19 +499,23 @@ const std::vector<CallRecord>& SimulatedBus::calls() const {
 }
 
 void SimulatedBus::ClearCalls() {
+    Lock lock(impl_->mutex);
     impl_->calls.clear();
 }
 
 std::size_t SimulatedBus::openDeviceCount() const {
+    Lock lock(impl_->mutex);
     return impl_->openDevices;
 }
 
 int SimulatedBus::openCount(const std::string& path) const {
+    Lock lock(impl_->mutex);
     const auto it = impl_->openCounts.find(path);
     return it == impl_->openCounts.end() ? 0 : it->second;
 }
 
 std::vector<std::string> SimulatedBus::presentPaths() const {
+    Lock lock(impl_->mutex);
     std::vector<std::string> paths;
     for (const HidInterfaceInfo& info : impl_->Present()) {
         paths.push_back(info.path);
@@ -421,11 +524,13 @@ std::vector<std::string> SimulatedBus::presentPaths() const {
 }
 
 std::vector<HidInterfaceInfo> SimulatedBus::ListInterfaces() {
+    Lock lock(impl_->mutex);
     impl_->Begin("List");
     return impl_->Present();
 }
 
 std::unique_ptr<HidDevice> SimulatedBus::Open(const std::string& path) {
+    Lock lock(impl_->mutex);
     const std::string what = "Open " + path;
     impl_->Begin(what);
     ++impl_->openCounts[path];

@@ -27,6 +27,8 @@ struct DeviceModel {
     std::optional<std::string> serial = "VU-000123";
     // Length of a feature report including the report ID byte; 0: no feature report.
     std::uint16_t featureReportLength = 41;
+    // Where it is plugged in; empty: the next free port, "1-1", "1-2", ... in plugging order.
+    std::string location = {};
 };
 
 // Calls that fail on purpose.
@@ -49,9 +51,13 @@ struct VeltBehaviour {
     int refuseRecord = 0;
     // Leave the bus for good after accepting this many data reports; 0: never.
     int vanishAfter = 0;
-    // The identity it shows in bootloader mode (its product ID is ignored); unset: the
-    // same as in application mode apart from the product ID.
+    // The identity it shows in bootloader mode (its product ID and location are ignored);
+    // unset: the same as in application mode apart from the product ID.
     std::optional<DeviceModel> bootloaderIdentity = std::nullopt;
+    // In bootloader mode, once it has accepted a data record and no report has come for this
+    // long, it leaves the bus and is back reenumerateMs later running its new firmware: the
+    // application-mode product ID and identity it was plugged in with; 0: never.
+    std::uint32_t rebootAfterMs = 0;
 };
 
 // One feature report as the device saw it.
@@ -72,6 +78,9 @@ class SimulatedVelt {
     virtual std::uint16_t productId() const = 0;
     // The current path, or the last one while the device is off the bus.
     virtual std::string path() const = 0;
+    // Where it is plugged in: the same across its re-enumerations and Replug.
+    virtual std::string location() const = 0;
+    // These three are safe to read only while no other thread sends to the device.
     virtual const std::vector<ReportRecord>& reports() const = 0;
     virtual int modeSwitches() const = 0;
     // What it stored: the payloads of the data reports it accepted in bootloader mode, end
@@ -102,6 +111,7 @@ struct CallRecord {
 // A device object stops working (every call throws Disconnected) once its device leaves
 // the bus, even if the device comes back; it may still be destroyed at any time, also
 // after the bus. The clock must outlive the bus and its device objects.
+// The bus and its device objects may be called from several threads at once.
 class SimulatedBus final : public HidBackend {
   public:
     explicit SimulatedBus(Clock& clock);
@@ -112,6 +122,10 @@ class SimulatedBus final : public HidBackend {
     // Plugs in the Velt-USB; the bus owns it.
     SimulatedVelt& AddVelt(const DeviceModel& model, const VeltBehaviour& behaviour = {},
                            const FailureInjection& failures = {});
+    // The Velt-USB appears when the clock reaches timeMs; its location is known at once.
+    SimulatedVelt& PlugVeltAt(std::uint64_t timeMs, const DeviceModel& model,
+                              const VeltBehaviour& behaviour = {},
+                              const FailureInjection& failures = {});
     // Unplugs the interface at path. A pending re-enumeration of the Velt-USB is
     // cancelled. Nothing happens for an absent path.
     void Unplug(const std::string& path);
@@ -122,9 +136,13 @@ class SimulatedBus final : public HidBackend {
     // re-enumerations.
     void SetFailures(const std::string& path, const FailureInjection& failures);
 
-    // Called after each feature report reaches the Velt-USB (the Qt test samples the window).
+    // Called after each feature report reaches the Velt-USB (the Qt test samples the window),
+    // on the sending thread, with the bus free to be called.
     void SetReportHook(std::function<void(const ReportRecord&)> hook);
 
+    // How many times an interface was plugged in or removed so far.
+    std::uint64_t changes() const;
+    // Safe to read only while no other thread calls the bus.
     const std::vector<CallRecord>& calls() const;
     void ClearCalls();
     // Device objects not yet destroyed.
