@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "Product.h"
@@ -52,12 +53,78 @@ void SimulatedDeviceOptions::AddTo(CLI::App& app, const std::string& group) {
                            "Time until it is back in bootloader mode"));
     grouped(app.add_flag("--ignore-switch", options.behaviour.ignoreSwitch,
                          "The device ignores the mode switch"));
-    grouped(app.add_option("--refuse-record", options.behaviour.refuseRecord,
-                           "Refuse this data record (1-based)")
-                ->check(CLI::NonNegativeNumber));
-    grouped(app.add_option("--vanish-after", options.behaviour.vanishAfter,
-                           "Leave the bus after accepting this many records")
-                ->check(CLI::NonNegativeNumber));
+    const CLI::Range kDayRange(0, 86'400'000);  // milliseconds
+    // Each of these takes one value a time and may be given again.
+    const auto repeatable = [&](CLI::Option* option) {
+        return grouped(option->allow_extra_args(false));
+    };
+    repeatable(app.add_option("--refuse-record", refuseRecord_,
+                              "Refuse this data record (1-based); N@K: device K only"));
+    repeatable(app.add_option("--vanish-after", vanishAfter_,
+                              "Leave the bus after accepting this many records; N@K: device K "
+                              "only"));
+    devicesOption_ =
+        grouped(app.add_option("--devices", options.devices, "Velt-USBs plugged in at the start")
+                    ->check(CLI::Range(1, 64)));
+    devicesOption_->excludes("--no-device");
+    repeatable(app.add_option("--plug-ms", options.plugMs,
+                              "Plug in one more Velt-USB this long after the start")
+                   ->check(kDayRange));
+    grouped(app.add_option("--reboot-after-ms", options.behaviour.rebootAfterMs,
+                           "In bootloader mode, restart into the new firmware once reports have "
+                           "stopped this long; 0: never")
+                ->check(kDayRange));
+}
+
+namespace {
+// A non-negative decimal number, or nullopt.
+std::optional<int> Count(std::string_view text) {
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < 0) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// The serial number with its trailing number counted up by `add` ("VU-099" + 1: "VU-100"),
+// keeping its width while it fits.
+std::string CountedUp(std::string serial, unsigned add) {
+    std::size_t digits = serial.size();
+    while (digits > 0 && serial[digits - 1] >= '0' && serial[digits - 1] <= '9') {
+        --digits;
+    }
+    for (std::size_t i = serial.size(); add > 0 && i > digits; --i) {
+        add += static_cast<unsigned>(serial[i - 1] - '0');
+        serial[i - 1] = static_cast<char>('0' + add % 10);
+        add /= 10;
+    }
+    return add > 0 ? serial.insert(digits, std::to_string(add)) : serial;
+}
+}  // namespace
+
+void SimulatedDeviceOptions::ApplyFaults(const std::string& option,
+                                         const std::vector<std::string>& values,
+                                         int sim::VeltBehaviour::*field,
+                                         std::map<int, int>& perDevice) {
+    const int devices =
+        (target_.noDevice ? 0 : target_.devices) + static_cast<int>(target_.plugMs.size());
+    for (const std::string& value : values) {
+        const std::size_t at = value.find('@');
+        const auto count = Count(std::string_view(value).substr(0, at));
+        const auto device = at == std::string::npos ? 0 : Count(value.substr(at + 1));
+        if (!count || !device) {
+            throw CLI::ValidationError(option, "not N or N@DEVICE: " + value);
+        }
+        if (at == std::string::npos) {
+            target_.behaviour.*field = *count;
+        } else if (*device < 1 || *device > devices) {
+            throw CLI::ValidationError(option, "no device " + std::to_string(*device) + " among " +
+                                                   std::to_string(devices) + ": " + value);
+        } else {
+            perDevice[*device] = *count;
+        }
+    }
 }
 
 void SimulatedDeviceOptions::Apply() {
@@ -84,6 +151,10 @@ void SimulatedDeviceOptions::Apply() {
         model.serial.reset();
     }
     model.featureReportLength = static_cast<std::uint16_t>(featureLength_);
+    ApplyFaults("--refuse-record", refuseRecord_, &sim::VeltBehaviour::refuseRecord,
+                target_.refuseRecordOf);
+    ApplyFaults("--vanish-after", vanishAfter_, &sim::VeltBehaviour::vanishAfter,
+                target_.vanishAfterOf);
 }
 
 std::optional<int> ParseDemoOptions(int argc, const char* const* argv, DemoOptions& options,
@@ -119,7 +190,18 @@ std::optional<int> ParseDemoOptions(int argc, const char* const* argv, DemoOptio
     return std::nullopt;
 }
 
-sim::SimulatedVelt* PopulateBus(sim::SimulatedBus& bus, const DemoOptions& options) {
+sim::VeltBehaviour BehaviourOf(const DemoOptions& options, int k) {
+    sim::VeltBehaviour behaviour = options.behaviour;
+    if (const auto it = options.refuseRecordOf.find(k); it != options.refuseRecordOf.end()) {
+        behaviour.refuseRecord = it->second;
+    }
+    if (const auto it = options.vanishAfterOf.find(k); it != options.vanishAfterOf.end()) {
+        behaviour.vanishAfter = it->second;
+    }
+    return behaviour;
+}
+
+std::vector<sim::SimulatedVelt*> PopulateBus(sim::SimulatedBus& bus, const DemoOptions& options) {
     for (int i = 0; i < options.otherDevices; ++i) {
         sim::DeviceModel keyboard;
         keyboard.vendorId = 0x04F3;
@@ -129,12 +211,26 @@ sim::SimulatedVelt* PopulateBus(sim::SimulatedBus& bus, const DemoOptions& optio
         keyboard.product = "USB Keyboard";
         keyboard.serial.reset();
         keyboard.featureReportLength = 0;
+        keyboard.location = "2-" + std::to_string(i + 1);  // a bus of their own: 1-k stays free
         bus.AddDevice(keyboard);
     }
-    if (options.noDevice) {
-        return nullptr;
+    const int now = options.noDevice ? 0 : options.devices;
+    std::vector<sim::SimulatedVelt*> velts;
+    for (int k = 1; k <= now + static_cast<int>(options.plugMs.size()); ++k) {
+        sim::DeviceModel model = options.model;
+        if (model.serial) {
+            model.serial = CountedUp(*model.serial, static_cast<unsigned>(k - 1));
+        }
+        model.location = "1-" + std::to_string(k);
+        velts.push_back(k <= now ? &bus.AddVelt(model, BehaviourOf(options, k))
+                                 : &bus.PlugVeltAt(options.plugMs[k - now - 1], model,
+                                                   BehaviourOf(options, k)));
     }
-    return &bus.AddVelt(options.model, options.behaviour);
+    return velts;
+}
+
+std::string DemoDeviceLine(const sim::SimulatedVelt& velt) {
+    return "simulated device " + velt.location() + ": " + velt.Summary();
 }
 
 std::string DemoResultLine(const sim::SimulatedVelt* velt, UpdateOutcome outcome) {

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
@@ -17,8 +20,12 @@ struct DemoOptions {
     std::string folder;  // empty: demo-image beside the program
     std::string image;   // a firmware image the user named; empty: the one in the folder
     bool noDevice = false;
-    sim::DeviceModel model;
-    sim::VeltBehaviour behaviour;
+    sim::DeviceModel model;             // device 1's; the others differ in serial and location
+    sim::VeltBehaviour behaviour;       // every device's, but for the faults given per device
+    int devices = 1;                    // plugged in at the start, numbered from 1
+    std::vector<std::uint64_t> plugMs;  // one more device plugged in at each of these times
+    // --refuse-record and --vanish-after N@K: device number K -> N, for that device only.
+    std::map<int, int> refuseRecordOf, vanishAfterOf;
     int otherDevices = 0;
     std::string screenshot;     // save the window once started, then exit
     bool autoUpdate = false;    // press the button once the window is shown
@@ -39,12 +46,17 @@ class SimulatedDeviceOptions {
     void Apply();
 
   private:
+    void ApplyFaults(const std::string& option, const std::vector<std::string>& values,
+                     int sim::VeltBehaviour::*field, std::map<int, int>& perDevice);
+
     DemoOptions& target_;
     std::string versionOption_;
     std::string productId_, vendorId_, version_;
     std::string manufacturer_, product_, serial_;
     bool noSerial_ = false;
     int featureLength_;
+    std::vector<std::string> refuseRecord_, vanishAfter_;  // "N" or "N@K"
+    CLI::Option* devicesOption_ = nullptr;
     CLI::Option* manufacturerOption_ = nullptr;
     CLI::Option* productOption_ = nullptr;
     CLI::Option* serialOption_ = nullptr;
@@ -58,9 +70,17 @@ std::uint16_t ParseHex16(const std::string& option, const std::string& text);
 std::optional<int> ParseDemoOptions(int argc, const char* const* argv, DemoOptions& options,
                                     std::ostream& out, std::ostream& err);
 
-// Plugs in the other devices first, then the Velt-USB unless there is none; returns the
-// Velt-USB or nullptr.
-sim::SimulatedVelt* PopulateBus(sim::SimulatedBus& bus, const DemoOptions& options);
+// Device k's behaviour (1-based): the common one with that device's faults.
+sim::VeltBehaviour BehaviourOf(const DemoOptions& options, int k);
+
+// Plugs in the other devices first (at locations "2-1", "2-2", ...), then the Velt-USBs
+// unless there are none: device k at location "1-k", with device 1's serial number counted
+// up by k - 1. Returns the devices plugged in now, then those plugged in later, in number
+// order.
+std::vector<sim::SimulatedVelt*> PopulateBus(sim::SimulatedBus& bus, const DemoOptions& options);
+
+// "simulated device <location>: <summary>", one line for each of several devices.
+std::string DemoDeviceLine(const sim::SimulatedVelt& velt);
 
 // The one line the demo prints on leaving:
 // "simulated device: <summary> result=<success|failure|cancelled|none>".

@@ -58,7 +58,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     velt::SteadyClock clock;
     velt::sim::SimulatedBus bus(clock);
-    velt::sim::SimulatedVelt* velt = velt::PopulateBus(bus, options);
+    // The window takes the first device found: the first plugged in.
+    const auto velts = velt::PopulateBus(bus, options);
+    velt::sim::SimulatedVelt* velt = velts.empty() ? nullptr : velts.front();
 
     const std::string folder =
         options.folder.empty()

@@ -122,7 +122,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
     velt::SteadyClock clock;
     velt::sim::SimulatedBus bus(clock);
-    velt::sim::SimulatedVelt* velt = velt::PopulateBus(bus, options);
+    // The window takes the first device found: the first plugged in.
+    const auto velts = velt::PopulateBus(bus, options);
+    velt::sim::SimulatedVelt* velt = velts.empty() ? nullptr : velts.front();
     const std::string folder =
         options.folder.empty() ? velt::ProgramFolder() + "\\demo-image" : options.folder;
 

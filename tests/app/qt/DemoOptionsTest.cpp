@@ -36,22 +36,51 @@ TEST(DemoOptions, OptionsReachTheModelAndBadOnesStopWithAReason) {
     // The manufacturer was not given: it keeps the default.
     EXPECT_EQ(std::tuple(m.manufacturer, m.product), std::tuple("Velt Instruments", "P<1>"));
     EXPECT_EQ(std::pair(o.behaviour.detachMs, o.behaviour.reenumerateMs), std::pair(10u, 20u));
+    // Faults for every device or one; devices plugged later count; one value an option.
+    const auto [status2, o2] =
+        Parse({"--devices", "2", "--plug-ms", "500", "--refuse-record", "4@3", "--vanish-after",
+               "7", "--refuse-record", "2@1", "--plug-ms", "900", "IMG", "--vanish-after", "0@2"});
+    ASSERT_EQ(status2, -1);
+    EXPECT_EQ(o2.image, "IMG");
+    EXPECT_EQ(o2.plugMs, (std::vector<std::uint64_t>{500, 900}));
+    std::vector<std::pair<int, int>> faults;
+    for (int k = 1; k <= 4; ++k) {
+        faults.emplace_back(BehaviourOf(o2, k).refuseRecord, BehaviourOf(o2, k).vanishAfter);
+    }
+    EXPECT_EQ(faults, (std::vector<std::pair<int, int>>{{2, 7}, {0, 0}, {4, 7}, {0, 7}}));
     using Args = std::vector<const char*>;
-    for (const Args& args : {Args{"--vendor-id", "0x"}, Args{"--serial", "A", "--no-serial"},
-                             Args{"--feature-length", "70000"}}) {
+    for (const Args& args :
+         {Args{"--vendor-id", "0x"}, Args{"--serial", "A", "--no-serial"},
+          Args{"--feature-length", "70000"}, Args{"--refuse-record", "3@2"},
+          Args{"--vanish-after", "3@0", "--devices", "2"}, Args{"--refuse-record", "-1"},
+          Args{"--vanish-after", "1@x"}, Args{"--devices", "65"}, Args{"--plug-ms", "-5"}}) {
         EXPECT_GT(Parse(args).first, 0) << args.front();
     }
     EXPECT_EQ(Parse({"--help"}).first, 0);
 }
 
-TEST(DemoOptions, OtherDevicesComeFirstAndWithoutAVeltTheResultLineTellsOfNothingSent) {
+// Devices get their own locations and serial numbers, the later ones on time.
+TEST(DemoOptions, OtherDevicesComeFirstAndEachVeltHasItsPortAndSerial) {
     VirtualClock clock;
     sim::SimulatedBus bus(clock);
-    EXPECT_EQ(PopulateBus(bus, Parse({"--no-device", "--other-devices", "2"}).second), nullptr);
-    const sim::SimulatedVelt* velt = PopulateBus(bus, Parse({"--other-devices", "2"}).second);
-    ASSERT_EQ(velt ? velt->path() : "", "/sim/hidraw4");  // after two others each time
+    EXPECT_TRUE(PopulateBus(bus, Parse({"--no-device", "--other-devices", "2"}).second).empty());
+    const auto velts = PopulateBus(bus, Parse({"--other-devices", "2", "--devices", "2", "--serial",
+                                               "VU-0998", "--plug-ms", "500"})
+                                            .second);
+    ASSERT_EQ(velts.size(), 3u);
+    EXPECT_EQ(velts[0]->path(), "/sim/hidraw4");  // after two others each time
+    EXPECT_FALSE(velts[2]->present());
+    clock.Advance(500);
+    std::vector<std::string> seen;
+    for (const sim::SimulatedVelt* velt : velts) {
+        seen.push_back(DemoDeviceLine(*velt).substr(0, 22) +
+                       bus.Open(velt->path())->GetString(HidString::SerialNumber));
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"simulated device 1-1: VU-0998",
+                                              "simulated device 1-2: VU-0999",
+                                              "simulated device 1-3: VU-1000"}));
     EXPECT_EQ(DemoResultLine(nullptr, UpdateOutcome::None),
-              DemoResultLine(velt, UpdateOutcome::None));
+              DemoResultLine(velts[0], UpdateOutcome::None));
 }
 
 }  // namespace
