@@ -1,7 +1,6 @@
 #include "cli/Cli.h"
 
 #include <algorithm>
-#include <cctype>
 #include <memory>
 #include <optional>
 
@@ -12,6 +11,8 @@
 #include "cli/DeviceListing.h"
 #include "cli/JsonEvents.h"
 #include "cli/LoggingBackend.h"
+#include "cli/ProductionLine.h"
+#include "cli/Session.h"
 #include "cli/SimulationOptions.h"
 #include "cli/TerminalReporter.h"
 #include "cli/Text.h"
@@ -19,6 +20,7 @@
 #include "device/IdentityDisplay.h"
 #include "device/Sha256.h"
 #include "device/VeltProtocol.h"
+#include "device/simulated/BusMonitor.h"
 #include "device/simulated/SimulatedBus.h"
 #include "update/FirmwareImage.h"
 #include "update/UpdateSequence.h"
@@ -27,30 +29,7 @@ namespace velt::cli {
 
 namespace {
 
-constexpr const char* kProgram = "velt-usb-flash";
 constexpr std::uint32_t kWaitPollMs = 100;
-
-struct FlashOptions {
-    std::string image;
-    bool yes = false;
-    // Absent: do not wait for a device; 0: wait without limit.
-    std::optional<std::uint64_t> waitMs;
-    std::string timeoutText = "30";
-    std::uint64_t timeoutMs = 30'000;  // 0: none
-    bool json = false;
-};
-
-// What one command works with.
-struct Session {
-    HidBackend& backend;
-    Clock& clock;
-    const CliStreams& io;
-    // Where text for people goes: standard output, or nowhere when it carries JSON.
-    std::ostream& out;
-    Interrupts& interrupts;
-    bool terminalIn;
-    bool terminalOut;
-};
 
 void ReportUnusable(Session& session, const std::vector<UnusableDevice>& unusable) {
     for (const UnusableDevice& device : unusable) {
@@ -79,6 +58,17 @@ int List(Session& session) {
 // device is to be had.
 std::optional<int> Discover(Session& session, const FlashOptions& options, DeviceState& state) {
     std::vector<UnusableDevice> unusable;
+    if (!options.device.empty()) {
+        // Chosen once; from then on followed by its place, whatever path it gets.
+        const auto chosen = ChooseDevice(session.backend, options.device);
+        if (chosen && FindTheHid(session.backend, state, &unusable, AtPlaceOf(*chosen))) {
+            return std::nullopt;
+        }
+        session.io.err << kProgram << ": no Velt-USB at '" << Printable(options.device)
+                       << "' (a location, path or serial number as `list` shows them)" << std::endl;
+        ReportUnusable(session, unusable);
+        return kExitNoDevice;
+    }
     if (FindTheHid(session.backend, state, &unusable)) {
         return std::nullopt;
     }
@@ -105,23 +95,6 @@ std::optional<int> Discover(Session& session, const FlashOptions& options, Devic
     session.io.err << kProgram << ": no Velt-USB found" << std::endl;
     ReportUnusable(session, unusable);
     return kExitNoDevice;
-}
-
-// Asks on the terminal; false when the answer is not yes or Ctrl-C was pressed.
-bool Confirm(Session& session, const FlashOptions& options, std::size_t records,
-             const std::string& path) {
-    const int pressed = session.interrupts.Count();
-    session.out << "Flash " << Printable(options.image) << " (" << records
-                << " records) to the Velt-USB at " << path << "? [y/N] " << std::flush;
-    std::string answer;
-    const bool read = static_cast<bool>(std::getline(session.io.in, answer));
-    if (!read || session.interrupts.Count() > pressed) {
-        session.out << std::endl;
-        return false;
-    }
-    std::transform(answer.begin(), answer.end(), answer.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return answer == "y" || answer == "yes";
 }
 
 // What the terminal says about a cancelled update; the exit status.
@@ -180,6 +153,12 @@ int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome)
         err << "warning: the last " << rest << " bytes of " << name
             << " do not fill a 40-byte record and will not be sent" << std::endl;
     }
+    if (options.all) {
+        return FlashAll(session, options, image, json);
+    }
+    if (options.watch) {
+        return WatchAndFlash(session, options, image, json);
+    }
 
     DeviceState state;
     if (const auto status = Discover(session, options, state)) {
@@ -187,8 +166,9 @@ int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome)
                    *status == kExitNoDevice ? "no Velt-USB found" : "interrupted");
     }
     const DeviceAttributes& found = state.deviceAttributes;
-    out << "Found the Velt-USB at " << Printable(state.devicePath) << ": "
-        << ModeName(found.ProductID) << " mode, " << Hex4(found.VendorID) << ':'
+    out << "Found the Velt-USB at " << Printable(state.devicePath)
+        << (state.deviceLocation.empty() ? "" : " (" + Printable(state.deviceLocation) + ")")
+        << ": " << ModeName(found.ProductID) << " mode, " << Hex4(found.VendorID) << ':'
         << Hex4(found.ProductID) << ", version" << FormatVersion(found.VersionNumber) << std::endl;
     if (options.json) {
         json.Device(state);
@@ -196,7 +176,9 @@ int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome)
 
     // Scripts and programs reading JSON run without a terminal and are not asked.
     if (session.terminalIn && session.terminalOut && !options.yes && !options.json &&
-        !Confirm(session, options, image.wholeRecords(), state.devicePath)) {
+        !AskYes(session, "Flash " + Printable(options.image) + " (" +
+                             std::to_string(image.wholeRecords()) +
+                             " records) to the Velt-USB at " + Printable(state.devicePath) + "?")) {
         state.Close();
         err << "Not flashed." << std::endl;
         return kExitInterrupted;
@@ -208,8 +190,10 @@ int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome)
     TerminalReporter reporter(out, err, session.clock, session.interrupts, settings);
     json.SetInner(reporter);
     UpdateListener& listener = options.json ? static_cast<UpdateListener&>(json) : reporter;
-    UpdateContext context{session.backend, session.clock, state, listener,
-                          options.image,   name,          &image};
+    // Followed by its location, so that another Velt-USB coming back in bootloader mode
+    // first is never taken for it.
+    UpdateContext context{session.backend, session.clock, state,  listener,
+                          options.image,   name,          &image, AtLocation(state.deviceLocation)};
     result = UpdateFirmware(context);
     outcome = result.outcome;
 
@@ -266,6 +250,26 @@ int RunCli(const std::vector<std::string>& args, const CliStreams& streams,
             ->add_option("--wait", waitText,
                          "Wait for a device to appear, at most SECONDS (default: without limit)")
             ->expected(0, 1);
+    CLI::Option* deviceOption = flash->add_option(
+        "--device", flashOptions.device,
+        "Flash only this device: its location, path or serial number, as `list` shows them");
+    CLI::Option* allOption =
+        flash
+            ->add_flag("--all", flashOptions.all,
+                       "Flash every Velt-USB present at once, each at its own pace; a table at "
+                       "the end")
+            ->excludes(deviceOption);
+    CLI::Option* watchOption =
+        flash
+            ->add_flag("--watch", flashOptions.watch,
+                       "Flash every Velt-USB as it is plugged in, each once, until Ctrl-C")
+            ->excludes(deviceOption)
+            ->excludes(allOption)
+            ->excludes(waitOption);
+    flash
+        ->add_flag("--new-only", flashOptions.newOnly,
+                   "With --watch: leave the devices present at the start alone")
+        ->needs(watchOption);
     flash
         ->add_option("--timeout", flashOptions.timeoutText,
                      "Bound in seconds on the wait for the bootloader after the mode switch; 0: "
@@ -322,12 +326,15 @@ int RunCli(const std::vector<std::string>& args, const CliStreams& streams,
     flashOptions.timeoutMs = *timeoutMs;
 
     std::unique_ptr<sim::SimulatedBus> bus;
-    sim::SimulatedVelt* velt = nullptr;
+    std::optional<sim::BusMonitor> busMonitor;
+    std::vector<sim::SimulatedVelt*> velts;
     HidBackend* backend = &environment.backend;
+    DeviceMonitor* monitor = environment.monitor;
     if (simulation.simulate) {
         bus = std::make_unique<sim::SimulatedBus>(environment.clock);
-        velt = PopulateBus(*bus, simulation.demo);
+        velts = PopulateBus(*bus, simulation.demo);
         backend = bus.get();
+        monitor = &busMonitor.emplace(*bus, environment.clock);
     }
     std::optional<LoggingBackend> logging;
     if (verbose) {
@@ -341,14 +348,29 @@ int RunCli(const std::vector<std::string>& args, const CliStreams& streams,
                     flashOptions.json && !list->parsed() ? nothing : streams.out,
                     environment.interrupts,
                     environment.terminalIn,
-                    environment.terminalOut};
+                    environment.terminalOut,
+                    monitor};
     UpdateOutcome outcome = UpdateOutcome::None;
     const int status = list->parsed() ? List(session) : Flash(session, flashOptions, outcome);
-    if (simulation.simulate && flashOptions.json) {
-        streams.out << R"({"event":"simulated-device","line":)"
-                    << JsonString(DemoResultLine(velt, outcome)) << '}' << std::endl;
-    } else if (simulation.simulate) {
-        streams.out << DemoResultLine(velt, outcome) << std::endl;
+    if (!simulation.simulate) {
+        return status;
+    }
+    // One line for the one device; with several, one line per device, named by its place.
+    std::vector<std::string> lines;
+    if (velts.size() <= 1 && !flashOptions.all && !flashOptions.watch) {
+        lines.push_back(DemoResultLine(velts.empty() ? nullptr : velts.front(), outcome));
+    } else {
+        for (const sim::SimulatedVelt* velt : velts) {
+            lines.push_back(DemoDeviceLine(*velt));
+        }
+    }
+    for (const std::string& line : lines) {
+        if (flashOptions.json) {
+            streams.out << R"({"event":"simulated-device","line":)" << JsonString(line) << '}'
+                        << std::endl;
+        } else {
+            streams.out << line << std::endl;
+        }
     }
     return status;
 }

@@ -7,6 +7,7 @@
 
 #include "cli/Interrupts.h"
 #include "device/Clock.h"
+#include "device/DeviceMonitor.h"
 #include "device/HidDevice.h"
 
 namespace velt::cli {
@@ -36,6 +37,8 @@ struct CliEnvironment {
     bool terminalIn = false;
     // Standard output is a terminal: progress is redrawn in place.
     bool terminalOut = false;
+    // Tells when devices come and go (--watch); null where the platform cannot.
+    DeviceMonitor* monitor = nullptr;
 };
 
 // Runs the command line `args` (without the program name); returns the exit status.

@@ -87,6 +87,10 @@ void PrintListing(std::ostream& out, const std::vector<ListedDevice>& devices) {
         const HidInterfaceInfo& info = device.info;
         out << info.path << '\n';
         out << "  mode:           " << ModeName(info.productId) << '\n';
+        if (!info.location.empty()) {
+            // What --device takes to name this one device while it changes paths.
+            out << "  location:       " << info.location << '\n';
+        }
         if (device.openError) {
             out << "  product ID:     " << Hex4(info.productId) << '\n';
             out << "  cannot open:    " << OpenErrorText(*device.openError) << '\n';

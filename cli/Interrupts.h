@@ -1,11 +1,13 @@
 #pragma once
 
+#include <atomic>
 #include <csignal>
 
 namespace velt::cli {
 
 // Counts the user's Ctrl-C presses. The signal handler only bumps a sig_atomic_t; the
-// update loop reads the count between steps. Tests press Ctrl-C by calling Interrupt().
+// update loops read the count between steps, several at once when devices are flashed side
+// by side. Tests press Ctrl-C by calling Interrupt().
 class Interrupts {
   public:
     Interrupts() = default;
@@ -18,7 +20,7 @@ class Interrupts {
   private:
     const volatile std::sig_atomic_t* signalCount_ = nullptr;
     std::sig_atomic_t baseline_ = 0;
-    int pressed_ = 0;
+    std::atomic<int> pressed_ = 0;
 };
 
 }  // namespace velt::cli

@@ -58,38 +58,55 @@ const char* UpdateErrorName(UpdateErrorKind kind) {
     return "device-failed";
 }
 
-void JsonEvents::Image(const std::string& path, const FirmwareImage& image,
-                       const std::string& sha256) {
-    out_ << R"({"event":"image","path":)" << JsonString(path) << R"(,"bytes":)" << image.size()
-         << R"(,"records":)" << image.wholeRecords() << R"(,"sha256":")" << sha256 << "\"}"
-         << std::endl;
+void JsonEvents::Emit(const char* event, const std::string& fields) {
+    std::string line = std::string(R"({"event":")") + event + '"';
+    if (!device_.empty()) {
+        line += R"(,"device":)" + JsonString(device_);
+    }
+    line += fields + "}\n";
+    const std::lock_guard lock(*writing_);
+    out_ << line << std::flush;
 }
 
-void JsonEvents::Device(const DeviceState& state) {
+void JsonEvents::Image(const std::string& path, const FirmwareImage& image,
+                       const std::string& sha256) {
+    Emit("image", R"(,"path":)" + JsonString(path) + R"(,"bytes":)" + std::to_string(image.size()) +
+                      R"(,"records":)" + std::to_string(image.wholeRecords()) + R"(,"sha256":")" +
+                      sha256 + '"');
+}
+
+void JsonEvents::Device(const DeviceState& state, const std::optional<std::string>& serial) {
     const DeviceAttributes& found = state.deviceAttributes;
-    out_ << R"({"event":"device","path":)" << JsonString(state.devicePath) << R"(,"mode":")"
-         << ModeName(found.ProductID) << R"(","vendorId":")" << Hex4(found.VendorID)
-         << R"(","productId":")" << Hex4(found.ProductID) << R"(","version":")"
-         << FormatVersion(found.VersionNumber).substr(1) << "\"}" << std::endl;
+    std::string fields = R"(,"path":)" + JsonString(state.devicePath);
+    if (!state.deviceLocation.empty()) {
+        fields += R"(,"location":)" + JsonString(state.deviceLocation);
+    }
+    if (serial) {
+        fields += R"(,"serial":)" + JsonString(*serial);
+    }
+    Emit("device", fields + R"(,"mode":")" + ModeName(found.ProductID) + R"(","vendorId":")" +
+                       Hex4(found.VendorID) + R"(","productId":")" + Hex4(found.ProductID) +
+                       R"(","version":")" + FormatVersion(found.VersionNumber).substr(1) + '"');
 }
 
 void JsonEvents::Result(UpdateOutcome outcome, int exitStatus, const UpdateResult& update,
                         const std::string& error, const std::string& message) {
-    out_ << R"({"event":"result","result":")" << OutcomeName(outcome) << R"(","exit":)"
-         << exitStatus << R"(,"records":)" << update.recordsSent << R"(,"total":)"
-         << update.totalRecords;
+    std::string fields = R"(,"result":")" + std::string(OutcomeName(outcome)) + R"(","exit":)" +
+                         std::to_string(exitStatus) + R"(,"records":)" +
+                         std::to_string(update.recordsSent) + R"(,"total":)" +
+                         std::to_string(update.totalRecords);
     if (outcome == UpdateOutcome::Cancelled) {
-        out_ << R"(,"cause":")" << CauseName(update.cause) << '"';
+        fields += R"(,"cause":")" + std::string(CauseName(update.cause)) + '"';
     }
     if (!error.empty()) {
-        out_ << R"(,"error":")" << error << R"(","message":)" << JsonString(message);
+        fields += R"(,"error":")" + error + R"(","message":)" + JsonString(message);
     }
-    out_ << '}' << std::endl;
+    Emit("result", fields);
 }
 
 void JsonEvents::OnPhase(UpdatePhase phase) {
     inner_->OnPhase(phase);
-    out_ << R"({"event":"phase","phase":")" << PhaseName(phase) << "\"}" << std::endl;
+    Emit("phase", R"(,"phase":")" + std::string(PhaseName(phase)) + '"');
 }
 
 void JsonEvents::OnProgress(int recordsSent, int totalRecords) {
@@ -99,8 +116,8 @@ void JsonEvents::OnProgress(int recordsSent, int totalRecords) {
         return;
     }
     lastProgressMs_ = now;
-    out_ << R"({"event":"progress","records":)" << recordsSent << R"(,"total":)" << totalRecords
-         << '}' << std::endl;
+    Emit("progress", R"(,"records":)" + std::to_string(recordsSent) + R"(,"total":)" +
+                         std::to_string(totalRecords));
 }
 
 }  // namespace velt::cli

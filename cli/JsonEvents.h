@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -14,15 +16,23 @@ namespace velt::cli {
 // What a flash does, as one JSON object a line (--json), for a factory line or a CI job
 // to follow without reading prose: the image, the device found, the phases, progress at
 // least once a second and at the end, and one result with its exit status. It passes the
-// update's reports on to an inner listener, which still answers whether to go on.
+// update's reports on to an inner listener, which still answers whether to go on. When
+// several devices are flashed at once, each has its own JsonEvents naming its device in
+// every object, and all of them share one lock so that lines never interleave.
 class JsonEvents final : public UpdateListener {
   public:
     JsonEvents(std::ostream& out, Clock& clock) : out_(out), clock_(clock) {}
     // The listener that renders and decides for the update; set before it starts.
     void SetInner(UpdateListener& inner) { inner_ = &inner; }
+    // Every object names this device (its location or path) from now on.
+    void SetDevice(std::string device) { device_ = std::move(device); }
+    // The lock shared by every JsonEvents writing to the same stream.
+    void ShareLock(std::mutex& writing) { writing_ = &writing; }
 
     void Image(const std::string& path, const FirmwareImage& image, const std::string& sha256);
-    void Device(const DeviceState& state);
+    void Device(const DeviceState& state, const std::optional<std::string>& serial = {});
+    // Any other object: `fields` is the rest after the event name, starting with a comma.
+    void Emit(const char* event, const std::string& fields);
     // `error` names what went wrong ("record-refused", "no-device", ...); empty on success.
     void Result(UpdateOutcome outcome, int exitStatus, const UpdateResult& update,
                 const std::string& error, const std::string& message);
@@ -38,6 +48,9 @@ class JsonEvents final : public UpdateListener {
     Clock& clock_;
     UpdateListener* inner_ = nullptr;
     std::uint64_t lastProgressMs_ = 0;
+    std::string device_;
+    std::mutex ownLock_;
+    std::mutex* writing_ = &ownLock_;
 };
 
 // "record-refused", "device-left", ...

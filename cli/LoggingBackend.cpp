@@ -8,24 +8,24 @@ namespace {
 
 // Runs one operation, logs "hid: <what> -> <result>" and passes the outcome on.
 template <typename Operation, typename Describe>
-auto Logged(std::ostream& log, const std::string& what, Operation operation, Describe describe) {
+auto Logged(LoggingBackend& log, const std::string& what, Operation operation, Describe describe) {
     try {
         auto result = operation();
-        log << "hid: " << what << " -> " << describe(result) << std::endl;
+        log.Line(what + " -> " + describe(result));
         return result;
     } catch (const DeviceError& error) {
-        log << "hid: " << what << " -> failed (" << error.detail() << ")" << std::endl;
+        log.Line(what + " -> failed (" + error.detail() + ")");
         throw;
     }
 }
 
 class LoggingDevice final : public HidDevice {
   public:
-    LoggingDevice(std::unique_ptr<HidDevice> inner, std::string path, std::ostream& log)
+    LoggingDevice(std::unique_ptr<HidDevice> inner, std::string path, LoggingBackend& log)
         : inner_(std::move(inner)), path_(std::move(path)), log_(log) {}
     ~LoggingDevice() override {
         inner_.reset();
-        log_ << "hid: Close " << path_ << std::endl;
+        log_.Line("Close " + path_);
     }
 
     std::uint16_t FeatureReportLength() override {
@@ -52,26 +52,32 @@ class LoggingDevice final : public HidDevice {
   private:
     std::unique_ptr<HidDevice> inner_;
     std::string path_;
-    std::ostream& log_;
+    LoggingBackend& log_;
 };
 
 }  // namespace
 
+void LoggingBackend::Line(const std::string& text) {
+    const std::lock_guard lock(lock_);
+    log_ << "hid: " << text << std::endl;
+}
+
 std::vector<HidInterfaceInfo> LoggingBackend::ListInterfaces() {
     std::vector<HidInterfaceInfo> interfaces = inner_.ListInterfaces();
-    log_ << "hid: List -> " << interfaces.size() << " interfaces" << std::endl;
+    Line("List -> " + std::to_string(interfaces.size()) + " interfaces");
     for (const HidInterfaceInfo& info : interfaces) {
-        log_ << "hid:   " << info.path << " " << Hex4(info.vendorId) << ':' << Hex4(info.productId)
-             << " version " << Hex4(info.version) << std::endl;
+        Line("  " + info.path + " " + Hex4(info.vendorId) + ':' + Hex4(info.productId) +
+             " version " + Hex4(info.version) +
+             (info.location.empty() ? "" : " at " + info.location));
     }
     return interfaces;
 }
 
 std::unique_ptr<HidDevice> LoggingBackend::Open(const std::string& path) {
     auto device = Logged(
-        log_, "Open " + path, [&] { return inner_.Open(path); },
+        *this, "Open " + path, [&] { return inner_.Open(path); },
         [](const std::unique_ptr<HidDevice>&) { return "ok"; });
-    return std::make_unique<LoggingDevice>(std::move(device), path, log_);
+    return std::make_unique<LoggingDevice>(std::move(device), path, *this);
 }
 
 }  // namespace velt::cli

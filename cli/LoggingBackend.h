@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -10,7 +11,8 @@
 namespace velt::cli {
 
 // Passes every device operation on and writes it with its result to a log, one line
-// each ("hid: Open /dev/hidraw3 -> ok").
+// each ("hid: Open /dev/hidraw3 -> ok"). Devices flashed side by side log through one
+// lock, so that their lines never interleave.
 class LoggingBackend final : public HidBackend {
   public:
     LoggingBackend(HidBackend& inner, std::ostream& log) : inner_(inner), log_(log) {}
@@ -18,9 +20,13 @@ class LoggingBackend final : public HidBackend {
     std::vector<HidInterfaceInfo> ListInterfaces() override;
     std::unique_ptr<HidDevice> Open(const std::string& path) override;
 
+    // Writes "hid: <text>" as one line.
+    void Line(const std::string& text);
+
   private:
     HidBackend& inner_;
     std::ostream& log_;
+    std::mutex lock_;
 };
 
 }  // namespace velt::cli

@@ -20,10 +20,23 @@ TerminalReporter::TerminalReporter(std::ostream& out, std::ostream& err, Clock& 
     : out_(out),
       err_(err),
       clock_(clock),
-      interrupts_(interrupts),
       settings_(settings),
-      startMs_(clock.NowMs()),
-      baselineInterrupts_(interrupts.Count()) {}
+      stopRule_(clock, interrupts, settings.timeoutMs) {}
+
+const char* StopNoticeText(StopRule::Notice notice) {
+    switch (notice) {
+        case StopRule::Notice::Cancelling:
+            return "Interrupted: cancelling the update.";
+        case StopRule::Notice::Deferred:
+            return "Interrupted: the transfer will finish so that the device is not left "
+                   "half-written. Press Ctrl-C again to stop after the current record.";
+        case StopRule::Notice::Stopping:
+            return "Interrupted again: stopping after the current record.";
+        case StopRule::Notice::None:
+            break;
+    }
+    return "";
+}
 
 void TerminalReporter::OnPhase(UpdatePhase phase) {
     const char* line = nullptr;
@@ -33,7 +46,7 @@ void TerminalReporter::OnPhase(UpdatePhase phase) {
             break;
         case UpdatePhase::Transferring:
             line = "Updating firmware...";
-            transferring_ = true;
+            stopRule_.TransferStarted();
             transferStartMs_ = clock_.NowMs();
             break;
         case UpdatePhase::Finishing:
@@ -79,34 +92,12 @@ void TerminalReporter::OnFinished(const UpdateResult& result) {
 }
 
 std::optional<CancelCause> TerminalReporter::ShouldStop() {
-    const int presses = interrupts_.Count() - baselineInterrupts_;
-    if (presses > handledInterrupts_) {
-        handledInterrupts_ = presses;
+    const StopRule::Decision decision = stopRule_.Check();
+    if (decision.notice != StopRule::Notice::None) {
         EndLine();
-        if (!transferring_) {
-            // Nothing written yet: cancelling lets go of the device.
-            err_ << "Interrupted: cancelling the update." << std::endl;
-            return CancelCause::Interrupt;
-        }
-        if (!deferralShown_) {
-            deferralShown_ = true;
-            err_ << "Interrupted: the transfer will finish so that the device is not left "
-                    "half-written. Press Ctrl-C again to stop after the current record."
-                 << std::endl;
-        }
-        if (presses >= 2 && !stopping_) {
-            stopping_ = true;
-            err_ << "Interrupted again: stopping after the current record." << std::endl;
-        }
+        err_ << StopNoticeText(decision.notice) << std::endl;
     }
-    if (stopping_) {
-        return CancelCause::Interrupt;
-    }
-    if (!transferring_ && settings_.timeoutMs > 0 &&
-        clock_.NowMs() - startMs_ >= settings_.timeoutMs) {
-        return CancelCause::Timeout;
-    }
-    return std::nullopt;
+    return decision.stop;
 }
 
 std::string TerminalReporter::ProgressText(int sent, int total) const {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cli/Interrupts.h"
+#include "cli/StopRule.h"
 #include "device/Clock.h"
 #include "update/UpdateListener.h"
 
@@ -41,21 +42,18 @@ class TerminalReporter final : public UpdateListener {
     std::ostream& out_;
     std::ostream& err_;
     Clock& clock_;
-    Interrupts& interrupts_;
     Settings settings_;
 
-    std::uint64_t startMs_;
+    StopRule stopRule_;
     std::uint64_t transferStartMs_ = 0;
-    int baselineInterrupts_;
-    int handledInterrupts_ = 0;
-    bool transferring_ = false;
-    bool deferralShown_ = false;
-    bool stopping_ = false;
     int shownPercent_ = -1;
     int loggedTenth_ = 0;
     std::size_t lineLength_ = 0;
     bool lineOpen_ = false;
 };
+
+// What the terminal says when Ctrl-C reaches an update.
+const char* StopNoticeText(StopRule::Notice notice);
 
 // "m:ss"
 std::string MinutesSeconds(std::uint64_t milliseconds);

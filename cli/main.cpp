@@ -11,7 +11,8 @@ int main(int argc, char** argv) {
     velt::cli::Interrupts interrupts(velt::cli::InstallInterruptHandler());
     velt::SteadyClock clock;
     const auto backend = velt::MakePlatformBackend();
-    velt::cli::CliEnvironment environment{clock, *backend, interrupts, start.terminalIn,
-                                          start.terminalOut};
+    const auto monitor = velt::MakePlatformMonitor();
+    velt::cli::CliEnvironment environment{
+        clock, *backend, interrupts, start.terminalIn, start.terminalOut, monitor.get()};
     return velt::cli::RunCli(start.args, {std::cin, std::cout, std::cerr}, environment);
 }

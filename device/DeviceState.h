@@ -21,6 +21,8 @@ struct DeviceState {
     // Open while a device is found; closing it is letting it go.
     std::unique_ptr<HidDevice> device;
     std::string devicePath;
+    // Where it is plugged in (HidInterfaceInfo::location); empty when the backend cannot tell.
+    std::string deviceLocation;
     DeviceAttributes deviceAttributes;
     // 0 when the device would not tell, so a length from an earlier device never
     // outlives it.

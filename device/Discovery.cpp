@@ -14,10 +14,28 @@ std::vector<HidInterfaceInfo> VeltInterfaces(HidBackend& backend) {
     return velts;
 }
 
-bool FindTheHid(HidBackend& backend, DeviceState& state, std::vector<UnusableDevice>* unusable) {
+DeviceFilter AtLocation(const std::string& location) {
+    if (location.empty()) {
+        return {};
+    }
+    return [location](const HidInterfaceInfo& other) { return other.location == location; };
+}
+
+DeviceFilter AtPlaceOf(const HidInterfaceInfo& info) {
+    if (info.location.empty()) {
+        return [path = info.path](const HidInterfaceInfo& other) { return other.path == path; };
+    }
+    return AtLocation(info.location);
+}
+
+bool FindTheHid(HidBackend& backend, DeviceState& state, std::vector<UnusableDevice>* unusable,
+                const DeviceFilter& filter) {
     state.Close();
     state.deviceFound = false;
     for (const HidInterfaceInfo& info : VeltInterfaces(backend)) {
+        if (filter && !filter(info)) {
+            continue;
+        }
         try {
             state.device = backend.Open(info.path);
         } catch (const DeviceError& error) {
@@ -28,6 +46,7 @@ bool FindTheHid(HidBackend& backend, DeviceState& state, std::vector<UnusableDev
         }
         state.deviceFound = true;
         state.devicePath = info.path;
+        state.deviceLocation = info.location;
         state.deviceAttributes = {info.vendorId, info.productId, info.version};
         try {
             state.featureReportLength = state.device->FeatureReportLength();
@@ -38,6 +57,33 @@ bool FindTheHid(HidBackend& backend, DeviceState& state, std::vector<UnusableDev
         return true;
     }
     return false;
+}
+
+std::optional<std::string> ReadSerialNumber(HidBackend& backend, const std::string& path) {
+    try {
+        std::string serial = backend.Open(path)->GetString(HidString::SerialNumber);
+        return serial.empty() ? std::nullopt : std::optional(std::move(serial));
+    } catch (const DeviceError&) {
+        return std::nullopt;
+    }
+}
+
+std::optional<HidInterfaceInfo> ChooseDevice(HidBackend& backend, const std::string& name) {
+    const std::vector<HidInterfaceInfo> velts = VeltInterfaces(backend);
+    for (const auto& same : {&HidInterfaceInfo::location, &HidInterfaceInfo::path}) {
+        for (const HidInterfaceInfo& info : velts) {
+            if (info.*same == name) {
+                return info;
+            }
+        }
+    }
+    // Serial numbers need each device opened: asked last.
+    for (const HidInterfaceInfo& info : velts) {
+        if (ReadSerialNumber(backend, info.path) == name) {
+            return info;
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace velt

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,11 +21,28 @@ struct UnusableDevice {
 // the backend's order.
 std::vector<HidInterfaceInfo> VeltInterfaces(HidBackend& backend);
 
-// One discovery pass: opens the first Velt-USB that can be opened and keeps it in
-// `state`, with its attributes and feature report length. Interfaces after it are never
-// opened. Returns state.deviceFound. Velt-USBs passed over because they could not be
-// opened are appended to `unusable` when given.
+// Which Velt-USB interfaces a discovery pass may take; empty: any.
+using DeviceFilter = std::function<bool(const HidInterfaceInfo&)>;
+
+// Only the interface at this location, or at this path when the backend tells no
+// location: the device that was chosen, while it stays on the bus.
+DeviceFilter AtPlaceOf(const HidInterfaceInfo& info);
+// Only the interface at this location: how a device is followed while it leaves the bus
+// and comes back under a new path. Without a location (the backend cannot tell), any.
+DeviceFilter AtLocation(const std::string& location);
+
+// One discovery pass: opens the first Velt-USB (that `filter` lets through) that can be
+// opened and keeps it in `state`, with its attributes and feature report length.
+// Interfaces after it are never opened. Returns state.deviceFound. Velt-USBs passed over
+// because they could not be opened are appended to `unusable` when given.
 bool FindTheHid(HidBackend& backend, DeviceState& state,
-                std::vector<UnusableDevice>* unusable = nullptr);
+                std::vector<UnusableDevice>* unusable = nullptr, const DeviceFilter& filter = {});
+
+// The serial number an interface tells, or nullopt when it cannot be opened or has none.
+std::optional<std::string> ReadSerialNumber(HidBackend& backend, const std::string& path);
+
+// The present Velt-USB a person named by its location, its path or its serial number, in
+// that order of preference; nullopt when none matches.
+std::optional<HidInterfaceInfo> ChooseDevice(HidBackend& backend, const std::string& name);
 
 }  // namespace velt

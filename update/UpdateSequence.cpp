@@ -47,7 +47,7 @@ UpdateError TooShort(std::uint16_t length, std::uint16_t needed) {
 // firmware records never reach it.
 bool FindBootloader(UpdateContext& context) {
     DeviceState& state = context.state;
-    state.deviceFound = FindTheHid(context.backend, state);
+    state.deviceFound = FindTheHid(context.backend, state, nullptr, context.follow);
     return state.deviceFound && state.deviceAttributes.ProductID == protocol::bootloaderProductId;
 }
 

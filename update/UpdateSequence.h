@@ -4,6 +4,7 @@
 
 #include "device/Clock.h"
 #include "device/DeviceState.h"
+#include "device/Discovery.h"
 #include "device/HidDevice.h"
 #include "update/FirmwareImage.h"
 #include "update/UpdateListener.h"
@@ -20,6 +21,9 @@ struct UpdateContext {
     std::string imageName;
     // An image the caller has already loaded; otherwise it is loaded and checked first.
     const FirmwareImage* image = nullptr;
+    // Set: only the device at this place is taken back after the mode switch, so that with
+    // several devices attached each update follows its own. Empty: the first one found.
+    DeviceFilter follow;
 };
 
 // The whole update of the device in `state`: the image check, the switch to the

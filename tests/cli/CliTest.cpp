@@ -160,6 +160,7 @@ TEST_F(CliTest, ListShowsEachVeltInterfaceAndWhyOneCannotBeOpened) {
     EXPECT_EQ(out.str(),
               "/sim/hidraw1\n"
               "  mode:           application\n"
+              "  location:       1-2\n"
               "  vendor:product: 1209:2442\n"
               "  version:        1.A\n"
               "  manufacturer:   Velt Instruments\n"
@@ -168,6 +169,7 @@ TEST_F(CliTest, ListShowsEachVeltInterfaceAndWhyOneCannotBeOpened) {
               "  feature report: 41 bytes\n"
               "/sim/hidraw2\n"
               "  mode:           bootloader\n"
+              "  location:       1-3\n"
               "  product ID:     b038\n"
               "  cannot open:    permission denied\n"
               "  hint:           install the udev rule 70-velt-usb.rules and replug the device; "
@@ -281,7 +283,8 @@ TEST_F(CliTest, JsonGivesOneObjectALineEndingInTheResult) {
     EXPECT_EQ(lines.front(), R"({"event":"image","path":)" + JsonString(path) +
                                  R"(,"bytes":400,"records":10,"sha256":")" + Sha256Hex(image) +
                                  "\"}");
-    EXPECT_THAT(lines[1], HasSubstr(R"("path":"/sim/hidraw0","mode":"application")"));
+    EXPECT_THAT(lines[1],
+                HasSubstr(R"("path":"/sim/hidraw0","location":"1-1","mode":"application")"));
     EXPECT_EQ(lines.back(),
               R"({"event":"result","result":"failure","exit":1,"records":2,"total":10,)"
               R"("error":"record-refused","message":"The device refused record 3 of 10. The )"

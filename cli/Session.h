@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "cli/Cli.h"
+#include "cli/Interrupts.h"
+#include "device/Clock.h"
+#include "device/DeviceMonitor.h"
+#include "device/HidDevice.h"
+
+namespace velt::cli {
+
+inline constexpr const char* kProgram = "velt-usb-flash";
+
+struct FlashOptions {
+    std::string image;
+    bool yes = false;
+    // Absent: do not wait for a device; 0: wait without limit.
+    std::optional<std::uint64_t> waitMs;
+    std::string timeoutText = "30";
+    std::uint64_t timeoutMs = 30'000;  // 0: none
+    bool json = false;
+    std::string device;  // a location, path or serial number; empty: the first one found
+    bool all = false;
+    bool watch = false;
+    bool newOnly = false;  // --watch leaves the devices present at its start alone
+};
+
+// What one command works with.
+struct Session {
+    HidBackend& backend;
+    Clock& clock;
+    const CliStreams& io;
+    // Where text for people goes: standard output, or nowhere when it carries JSON.
+    std::ostream& out;
+    Interrupts& interrupts;
+    bool terminalIn;
+    bool terminalOut;
+    // Tells when devices come and go; null where the platform cannot.
+    DeviceMonitor* monitor = nullptr;
+};
+
+// Asks on the terminal; false when the answer is not yes or Ctrl-C was pressed.
+bool AskYes(Session& session, const std::string& question);
+
+}  // namespace velt::cli

@@ -1,0 +1,215 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/Cli.h"
+#include "device/Clock.h"
+#include "device/simulated/BusMonitor.h"
+#include "device/simulated/SimulatedBus.h"
+#include "tests/support/TempDir.h"
+
+namespace velt::cli {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::MatchesRegex;
+using ::testing::Not;
+
+// Several Velt-USBs on one simulated bus and a virtual clock that waits for every device's
+// thread, so each device's pace is exact.
+class ProductionLineTest : public ::testing::Test {
+  protected:
+    // Does what a person at the bench does, at set times while a watch waits: unplugging,
+    // plugging back in, and at last Ctrl-C.
+    struct BenchMonitor final : DeviceMonitor {
+        explicit BenchMonitor(ProductionLineTest& test) : test(test) {}
+        bool WaitForChange(std::uint32_t timeoutMs) override {
+            const bool changed = inner.WaitForChange(timeoutMs);
+            while (!actions.empty() && test.clock.NowMs() >= actions.front().first) {
+                actions.front().second();
+                actions.erase(actions.begin());
+            }
+            return changed;
+        }
+        ProductionLineTest& test;
+        sim::BusMonitor inner{test.bus, test.clock};
+        std::vector<std::pair<std::uint64_t, std::function<void()>>> actions;
+    };
+
+    int Run(std::vector<std::string> args) {
+        out.str("");
+        err.str("");
+        CliEnvironment environment{clock, bus, interrupts, false, false, &monitor};
+        return RunCli(args, {in, out, err}, environment);
+    }
+
+    sim::SimulatedVelt& Add(int number, const sim::VeltBehaviour& behaviour = {}) {
+        sim::DeviceModel model;
+        model.serial = "SN-" + std::to_string(number);
+        return bus.AddVelt(model, behaviour);
+    }
+
+    // Every record accepted by the device came at least 20 ms after the one before.
+    static void ExpectPaced(const sim::SimulatedVelt& velt) {
+        std::uint64_t last = 0;
+        for (const sim::ReportRecord& report : velt.reports()) {
+            if (report.accepted && report.productId == protocol::bootloaderProductId &&
+                report.bytes.size() >= protocol::recordSize && last != 0) {
+                EXPECT_GE(report.timeMs - last, 20U) << velt.location();
+            }
+            last = report.accepted ? report.timeMs : last;
+        }
+    }
+
+    VirtualClock clock;
+    sim::SimulatedBus bus{clock};
+    Interrupts interrupts;
+    BenchMonitor monitor{*this};
+    std::istringstream in;
+    std::ostringstream out, err;
+    test::TempDir dir;
+    const std::vector<std::uint8_t> image = test::PatternBytes(100 * 40);
+    const std::string path = (dir.path() / "fw.bin").string();
+    void SetUp() override { test::WriteFile(path, image); }
+};
+
+TEST_F(ProductionLineTest, AllFlashesEveryDeviceSideBySideEachAtItsOwnPace) {
+    std::uint64_t aloneMs = 0;
+    for (const int count : {1, 2, 8}) {
+        SCOPED_TRACE(count);
+        std::vector<sim::SimulatedVelt*> velts;
+        for (int number = 1; number <= count; ++number) {
+            velts.push_back(&Add(number));
+        }
+        const std::uint64_t start = clock.NowMs();
+        EXPECT_EQ(Run({"flash", "--all", path}), kExitSuccess) << err.str();
+        // Side by side: the time of one device, not of eight.
+        aloneMs = count == 1 ? clock.NowMs() - start : aloneMs;
+        EXPECT_LE(clock.NowMs() - start, aloneMs + 100);
+        for (const sim::SimulatedVelt* velt : velts) {
+            EXPECT_EQ(velt->firmware(), image) << velt->location();
+            EXPECT_EQ(velt->modeSwitches(), 1);
+            ExpectPaced(*velt);
+            EXPECT_THAT(out.str(), MatchesRegex("(.|\n)*\n" + velt->location() +
+                                                " +SN-[0-9] +success +"
+                                                "100/100 +0:0[0-9]\n(.|\n)*"));
+        }
+        EXPECT_THAT(out.str(), HasSubstr("Location"));
+        EXPECT_THAT(out.str(), HasSubstr(std::to_string(count) + " of " + std::to_string(count) +
+                                         " devices flashed."));
+        EXPECT_EQ(bus.openDeviceCount(), 0U);
+        for (const sim::SimulatedVelt* velt : velts) {
+            bus.Unplug(velt->path());
+        }
+    }
+}
+
+TEST_F(ProductionLineTest, OneDeviceFailingFailsTheRunAndTheTableAndJsonNameIt) {
+    sim::SimulatedVelt& first = Add(1);
+    sim::VeltBehaviour refusing;
+    refusing.refuseRecord = 3;
+    sim::SimulatedVelt& second = Add(2, refusing);
+    sim::SimulatedVelt& third = Add(3);
+
+    EXPECT_EQ(Run({"flash", "--all", path}), kExitUpdateFailed);
+    EXPECT_EQ(first.firmware(), image);
+    EXPECT_EQ(third.firmware(), image);
+    EXPECT_EQ(second.records(), 2U);
+    EXPECT_THAT(out.str(), MatchesRegex("(.|\n)*\n1-2 +SN-2 +failure +2/100 +0:0[0-9] +The "
+                                        "device refused record 3 of 100(.|\n)*"));
+    EXPECT_THAT(out.str(), HasSubstr("2 of 3 devices flashed, 1 not."));
+
+    for (sim::SimulatedVelt* velt : {&first, &second, &third}) {
+        bus.Unplug(velt->path());
+    }
+    Add(1);
+    Add(2, refusing);
+    Add(3);
+    EXPECT_EQ(Run({"--json", "flash", "--all", path}), kExitUpdateFailed);
+    std::istringstream lines(out.str());
+    int results = 0;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find(R"("event":"image")") == std::string::npos &&
+            line.find(R"("event":"summary")") == std::string::npos) {
+            EXPECT_THAT(line, MatchesRegex(R"(\{"event":"[a-z-]+","device":"1-[456]".*)"));
+        }
+        results += line.find(R"("event":"result")") != std::string::npos ? 1 : 0;
+    }
+    EXPECT_EQ(results, 3);
+    EXPECT_THAT(out.str(), HasSubstr(R"("device":"1-5","result":"failure","exit":1)"));
+    EXPECT_THAT(out.str(),
+                HasSubstr(R"({"event":"summary","devices":3,"succeeded":2,"failed":1,)"));
+}
+
+TEST_F(ProductionLineTest, EachDeviceIsFollowedByItsPlaceWhateverComesBackFirst) {
+    // The first device takes longest to come back, so the second's bootloader is found first.
+    sim::VeltBehaviour slow;
+    slow.reenumerateMs = 1500;
+    sim::SimulatedVelt& first = Add(1, slow);
+    sim::SimulatedVelt& second = Add(2);
+
+    EXPECT_EQ(Run({"flash", "--device", "1-1", path}), kExitSuccess) << err.str();
+    EXPECT_EQ(first.firmware(), image);
+    EXPECT_EQ(second.reports().size(), 0U);
+
+    bus.Replug(first);
+    EXPECT_EQ(Run({"flash", "--device", "SN-2", path}), kExitSuccess);
+    EXPECT_EQ(second.firmware(), image);
+    EXPECT_EQ(Run({"flash", "--device", first.path(), path}), kExitSuccess);
+    EXPECT_EQ(first.modeSwitches(), 1);  // it was already in its bootloader
+    EXPECT_EQ(first.records(), 200U);
+
+    EXPECT_EQ(Run({"flash", "--device", "3-1", path}), kExitNoDevice);
+    EXPECT_THAT(err.str(), HasSubstr("no Velt-USB at '3-1'"));
+
+    // Both at once, the slow one still getting only its own records.
+    bus.Unplug(first.path());
+    bus.Unplug(second.path());
+    sim::SimulatedVelt& third = Add(3, slow);
+    sim::SimulatedVelt& fourth = Add(4);
+    EXPECT_EQ(Run({"flash", "--all", path}), kExitSuccess) << out.str();
+    EXPECT_EQ(third.firmware(), image);
+    EXPECT_EQ(fourth.firmware(), image);
+}
+
+TEST_F(ProductionLineTest, WatchFlashesEachDeviceOnceAsItIsPluggedIn) {
+    sim::VeltBehaviour rebooting;
+    rebooting.rebootAfterMs = 300;  // back in application mode with its new firmware
+    sim::SimulatedVelt& present = Add(1, rebooting);
+    sim::DeviceModel later;
+    later.serial = "SN-2";
+    sim::SimulatedVelt& plugged = bus.PlugVeltAt(10'000, later, rebooting);
+    later.serial.reset();
+    sim::SimulatedVelt& anonymous = bus.PlugVeltAt(20'000, later, rebooting);
+    // The first device plugged in again; the one without a serial number back after a long
+    // absence, which makes it another device.
+    monitor.actions = {{30'000, [&] { bus.Unplug(present.path()); }},
+                       {31'000, [&] { bus.Replug(present); }},
+                       {40'000, [&] { bus.Unplug(anonymous.path()); }},
+                       {46'000, [&] { bus.Replug(anonymous); }},
+                       {60'000, [&] { interrupts.Interrupt(); }}};
+
+    EXPECT_EQ(Run({"flash", "--watch", path}), kExitSuccess) << err.str();
+    for (const sim::SimulatedVelt* velt : {&present, &plugged, &anonymous}) {
+        const int times = velt == &anonymous ? 2 : 1;
+        EXPECT_EQ(velt->modeSwitches(), times) << velt->location();
+        EXPECT_EQ(velt->records(), 100U * times) << velt->location();
+        EXPECT_TRUE(std::equal(image.begin(), image.end(), velt->firmware().end() - 4000));
+        EXPECT_EQ(velt->productId(), protocol::applicationProductId);
+    }
+    const std::string text = out.str();
+    EXPECT_THAT(text, HasSubstr("1-1 SN-1: already done"));
+    EXPECT_THAT(text, HasSubstr("1-2 SN-2: already done"));
+    EXPECT_THAT(text, HasSubstr("1-3 -: already done"));
+    EXPECT_THAT(text, HasSubstr("4 done, 0 failed"));
+    EXPECT_THAT(text, Not(HasSubstr("5 done")));
+    EXPECT_THAT(text, HasSubstr("4 of 4 devices flashed."));
+}
+
+}  // namespace
+}  // namespace velt::cli
