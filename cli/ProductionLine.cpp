@@ -149,11 +149,17 @@ class RunListener final : public UpdateListener {
         if (total <= 0) {
             return;
         }
+        // Redrawn once a percent: eight devices must not keep a terminal busy.
+        const int percent = static_cast<int>(100LL * sent / total);
+        if (percent == shownPercent_) {
+            return;
+        }
+        shownPercent_ = percent;
         const int tenth = static_cast<int>(10LL * sent / total);
         const bool plain = tenth > loggedTenth_ || sent == 0;
         loggedTenth_ = std::max(loggedTenth_, tenth);
         const std::uint64_t elapsedMs = clock_.NowMs() - transferStartMs_;
-        std::string text = "updating firmware " + std::to_string(100LL * sent / total) + "%  " +
+        std::string text = "updating firmware " + std::to_string(percent) + "%  " +
                            std::to_string(sent) + "/" + std::to_string(total) + " records";
         if (sent > 0 && elapsedMs > 0) {
             text += "  " +
@@ -176,6 +182,7 @@ class RunListener final : public UpdateListener {
     StopRule rule_;
     std::uint64_t transferStartMs_ = 0;
     int loggedTenth_ = 0;
+    int shownPercent_ = -1;
 };
 
 // The devices being flashed and flashed so far, one thread each.

@@ -23,7 +23,7 @@ struct UpdateContext {
     const FirmwareImage* image = nullptr;
     // Set: only the device at this place is taken back after the mode switch, so that with
     // several devices attached each update follows its own. Empty: the first one found.
-    DeviceFilter follow;
+    DeviceFilter follow = {};
 };
 
 // The whole update of the device in `state`: the image check, the switch to the
