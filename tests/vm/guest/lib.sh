@@ -230,14 +230,21 @@ window_order() {
 # --- Several devices at once ---
 
 # usb_location SERIAL: the sysfs name of the USB device with this serial number, its port
-# path (1-1): the kernel's own answer, to hold the flasher's locations against.
+# path (1-1): the kernel's own answer, to hold the flasher's locations against. Waits up to
+# 10 s, since a gadget is ready before the host has enumerated it (or while it is away at
+# its mode switch).
 usb_location() {
-    for dir in /sys/bus/usb/devices/*; do
-        [ -f "$dir/serial" ] || continue
-        if [ "$(cat "$dir/serial")" = "$1" ]; then
-            basename "$dir"
-            return 0
-        fi
+    i=0
+    while [ $i -le 100 ]; do
+        for dir in /sys/bus/usb/devices/*; do
+            [ -f "$dir/serial" ] || continue
+            if [ "$(cat "$dir/serial" 2>/dev/null)" = "$1" ]; then
+                basename "$dir"
+                return 0
+            fi
+        done
+        i=$((i + 1))
+        sleep 0.1
     done
     return 1
 }
@@ -335,7 +342,11 @@ expect_fields() {
         END { exit !found }' /tmp/tool.out || fail "no line of the output holds: $*"
 }
 
-# usb_events: the kernel's own record of USB arrivals and departures, with its timestamps.
+# usb_events [SINCE]: the kernel's own record of USB arrivals and departures, with its
+# timestamps (seconds of uptime), from SINCE on (the start of the case).
+CASE_START=$(cut -d' ' -f1 /proc/uptime)
 usb_events() {
-    dmesg | grep -E 'usb [0-9]+-[0-9.]+: (new .*USB device|USB disconnect)' | sed 's/^/  kernel| /'
+    dmesg | grep -E 'usb [0-9]+-[0-9.]+: (new .*USB device|USB disconnect)' |
+        awk -v since="${1:-$CASE_START}" '{ t = $0; sub(/^\[ */, "", t); sub(/\].*/, "", t) }
+            t + 0 >= since + 0' | sed 's/^/  kernel| /'
 }

@@ -1,0 +1,55 @@
+# Two Velt-USBs, one on each bus, flashed together with --all: both switch, both come
+# back in bootloader mode at their own port, and each takes exactly the image, by its own
+# count: nothing late, malformed or meant for the other.
+. /lib/vm-lib.sh
+
+start_gadget velta --udc dummy_udc.0 --pid 0x2442 --serial VA-0001
+start_gadget veltb --udc dummy_udc.1 --pid 0x2442 --serial VB-0002
+wait_hidraw_count 1209 2442 2 || fail "the two Velt-USBs did not both show up as hidraw nodes"
+loc_a=$(usb_location VA-0001) || fail "no USB device with serial VA-0001 in sysfs"
+loc_b=$(usb_location VB-0002) || fail "no USB device with serial VB-0002 in sysfs"
+log "velta at $loc_a, veltb at $loc_b"
+
+run_tool list
+expect_status 0
+for loc in "$loc_a" "$loc_b"; do
+    grep -Eq "^  location: +$loc\$" /tmp/tool.out || fail "list does not show location $loc"
+done
+
+# While it runs, the records files are sampled: if both devices are ever part-way through
+# at the same moment, the transfers overlapped; one after the other they never would.
+start=$(uptime_s)
+start_tool flash --all "$IMAGE"
+overlap=no
+first_a= first_b= done_a= done_b=
+while tool_running; do
+    now=$(uptime_s)
+    held_a=$(records_held velta)
+    held_b=$(records_held veltb)
+    [ -z "$first_a" ] && [ "$held_a" -gt 0 ] && first_a=$now
+    [ -z "$first_b" ] && [ "$held_b" -gt 0 ] && first_b=$now
+    [ -z "$done_a" ] && [ "$held_a" -ge 8000 ] && done_a=$now
+    [ -z "$done_b" ] && [ "$held_b" -ge 8000 ] && done_b=$now
+    if [ "$held_a" -gt 0 ] && [ "$held_a" -lt 8000 ] && [ "$held_b" -gt 0 ] &&
+        [ "$held_b" -lt 8000 ]; then
+        overlap=yes
+    fi
+    sleep 0.1
+done
+finish_tool
+end=$(uptime_s)
+rel() { [ -n "$1" ] && awk "BEGIN { printf \"%.1f s\", $1 - $start }" || echo never; }
+log "timeline from the start: velta records $(rel "$first_a") to $(rel "$done_a"), veltb $(rel "$first_b") to $(rel "$done_b"), exit $(rel "$end")"
+usb_events
+stop_gadget velta
+stop_gadget veltb
+expect_status 0
+expect_gadget velta gadget: "mode-switches=1 records=200 bytes=8000 sha256=$(image_sha256)"
+expect_gadget velta gadget-detail: "bad=0 other=0 late=0"
+expect_gadget veltb gadget: "mode-switches=1 records=200 bytes=8000 sha256=$(image_sha256)"
+expect_gadget veltb gadget-detail: "bad=0 other=0 late=0"
+[ "$overlap" = yes ] || fail "the two transfers never overlapped: one device was flashed after the other"
+grep -q '^Location' /tmp/tool.out || fail "no table (a line starting with Location)"
+expect_row "$loc_a" VA-0001 success 200/200
+expect_row "$loc_b" VB-0002 success 200/200
+pass

@@ -1,0 +1,73 @@
+# flash --watch: a Velt-USB present at the start and one plugged in after the watch began
+# are each flashed once; the second plugged in again with the same serial is not flashed
+# again; Ctrl-C (SIGINT) ends the watch with exit status 0.
+. /lib/vm-lib.sh
+
+start_gadget velta --udc dummy_udc.0 --pid 0x2442 --serial WA-0001
+wait_hidraw 1209 2442 || fail "the first Velt-USB did not show up as a hidraw node"
+loc_a=$(usb_location WA-0001) || fail "no USB device with serial WA-0001 in sysfs"
+
+start=$(uptime_s)
+start_tool flash --watch "$IMAGE"
+# The second device comes only once the watch hears the kernel's device events.
+i=0
+until listens_for_uevents "$TOOL_PID"; do
+    tool_running || { finish_tool; fail "the watch ended by itself"; }
+    i=$((i + 1))
+    [ $i -gt 100 ] && fail "the watch opened no kernel uevent socket within 10 s"
+    sleep 0.1
+done
+log "the watch listens after $(awk "BEGIN { printf \"%.1f\", $(uptime_s) - $start }") s"
+start_gadget veltb --udc dummy_udc.1 --pid 0x2442 --serial WB-0002
+plugged=$(uptime_s)
+loc_b=$(usb_location WB-0002) || fail "no USB device with serial WB-0002 in sysfs"
+log "velta at $loc_a (present), veltb at $loc_b (plugged at +$(awk "BEGIN { printf \"%.1f\", $plugged - $start }") s)"
+
+# Both done by their own count, then their lines.
+i=0
+until [ "$(records_held velta)" -ge 8000 ] && [ "$(records_held veltb)" -ge 8000 ]; do
+    tool_running || { finish_tool; fail "the watch ended before both devices were flashed"; }
+    i=$((i + 1))
+    [ $i -gt 300 ] && fail "not both flashed within 30 s (held: $(records_held velta), $(records_held veltb))"
+    sleep 0.1
+done
+log "both devices hold the image at +$(awk "BEGIN { printf \"%.1f\", $(uptime_s) - $start }") s"
+i=0
+until [ "$(grep -c success /tmp/tool.out)" -ge 2 ] || [ $i -gt 50 ]; do
+    i=$((i + 1))
+    sleep 0.1
+done
+stop_gadget veltb
+expect_gadget veltb gadget: "mode-switches=1 records=200 bytes=8000 sha256=$(image_sha256)"
+expect_gadget veltb gadget-detail: "bad=0 other=0 late=0"
+
+# The same device again, in application mode as a new one would be: already done.
+lines=$(wc -l </tmp/tool.out)
+start_gadget veltb --udc dummy_udc.1 --pid 0x2442 --serial WB-0002
+i=0
+until [ "$(wc -l </tmp/tool.out)" -gt "$lines" ] || [ $i -gt 50 ]; do
+    i=$((i + 1))
+    sleep 0.1
+done
+# Time enough for a mode switch to show had the watch begun one.
+sleep 1
+stop_gadget veltb
+grep -q "WB-0002.*already done" /tmp/tool.out || fail "the device back again is not shown as already done"
+expect_gadget veltb gadget: "mode-switches=0 records=0 bytes=0 sha256=$(echo -n | sha256sum | cut -d' ' -f1)"
+
+kill -INT "$TOOL_PID"
+i=0
+while tool_running; do
+    i=$((i + 1))
+    [ $i -gt 100 ] && fail "the watch did not end within 10 s of SIGINT"
+    sleep 0.1
+done
+finish_tool
+usb_events
+stop_gadget velta
+expect_status 0
+expect_gadget velta gadget: "mode-switches=1 records=200 bytes=8000 sha256=$(image_sha256)"
+expect_gadget velta gadget-detail: "bad=0 other=0 late=0"
+expect_fields "$loc_a" WA-0001 success
+expect_fields "$loc_b" WB-0002 success
+pass
