@@ -44,10 +44,20 @@ package-windows: deps
 # clang with AddressSanitizer and UndefinedBehaviorSanitizer in build-sanitized/: every test
 # but the VM suite, the fuzz targets' 30 s runs included.
 .PHONY: test-sanitized fuzz
-test-sanitized: deps
+test-sanitized: deps test-threads
 	@cmake --preset sanitized >/dev/null
 	@cmake --build --preset sanitized
 	@ctest --preset sanitized
+
+# ThreadSanitizer over the code that runs devices side by side (the simulated bus, the
+# shared clock, the command line's --all and --watch), in build-threads/.
+.PHONY: test-threads
+test-threads: deps
+	@cmake --preset threads >/dev/null
+	@cmake --build --preset threads --target cli_tests simulated_tests device_tests
+	@for test in cli_tests simulated_tests device_tests; do \
+		TSAN_OPTIONS=halt_on_error=1 build-threads/bin/$$test --gtest_brief=1 || exit 1; \
+	done
 
 # The fuzz targets alone, each for 30 s from its corpus (tests/fuzz).
 fuzz: deps
@@ -56,4 +66,4 @@ fuzz: deps
 	@ctest --preset sanitized -L '^fuzz$$'
 
 clean:
-	rm -rf build build-windows build-sanitized
+	rm -rf build build-windows build-sanitized build-threads
