@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev libgl-dev
     libcli11-dev libssl-dev
     xvfb xauth fonts-liberation
-    qemu-system-x86 busybox-static cpio xz-utils file
+    qemu-system-x86 busybox-static cpio xz-utils file udev
     desktop-file-utils appstream xdotool x11-utils imagemagick
     clang libclang-rt-14-dev llvm
     dpkg-dev lintian man-db
