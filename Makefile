@@ -21,7 +21,7 @@ test: build
 demo: build
 	@scripts/demo.sh
 
-# Speed and memory figures beside their targets; about a minute (one flash in real time).
+# Speed and memory figures beside their targets; about five minutes (six flashes in real time).
 .PHONY: bench
 bench: build
 	@scripts/bench.sh

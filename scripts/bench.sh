@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Measures the speed and memory figures of the programs (make bench) and prints them in
-# one table, each beside its target and the floor it is measured against. Takes about a
-# minute, since one flash runs in real time. Progress goes to standard error.
+# one table, each beside its target and the floor it is measured against. Takes about five
+# minutes, since six flashes run in real time. Progress goes to standard error.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -66,6 +66,35 @@ done
 if [ "$(get maxrss_kib "$flash_run")" -le "$(get parent_peak_kib "$flash_run")" ]; then
     note "the flash's peak RSS is no larger than the benchmark's own; it may be the benchmark's"
 fi
+
+# 1b. Several devices at once: --all on 1, 2, 4 and 8 simulated devices, each taking its
+#     own 2,000 records at its own 20 ms pace, against one device alone; the whole flash
+#     from start to exit, mode switch included. Each device's own account (records, SHA-256)
+#     is the verdict, not the program's exit status alone.
+image_sha256=$(sha256sum "$work/image-80000.bin" | cut -d' ' -f1)
+fleet_sizes=(1 2 4 8)
+note "one device alone, then 1, 2, 4 and 8 together with --all (about 3.5 min)"
+alone=$("$bench" transfer "$flash" --simulate flash -y "$work/image-80000.bin")
+if [ "$(get exit "$alone")" != 0 ] || [ "$(get result "$alone")" != success ] ||
+    [ "$(get records "$alone")" != 2000 ] || [ "$(get sha256 "$alone")" != "$image_sha256" ]; then
+    fail "the flash of one device did not succeed: $alone"
+fi
+declare -A fleet
+for n in "${fleet_sizes[@]}"; do
+    fleet[$n]=$("$bench" transfer "$flash" --simulate --devices "$n" flash --all -y \
+        "$work/image-80000.bin")
+    [ "$(get exit "${fleet[$n]}")" = 0 ] || fail "--all on $n devices failed: ${fleet[$n]}"
+    devices=$(grep '^device=' <<<"${fleet[$n]}" || true)
+    [ "$(grep -c . <<<"$devices")" = "$n" ] || fail "not $n simulated devices: ${fleet[$n]}"
+    [ "$(cut -d' ' -f1 <<<"$devices" | sort -u | grep -c .)" = "$n" ] ||
+        fail "$n devices without $n locations: ${fleet[$n]}"
+    while read -r line; do
+        if [ "$(get records "$line")" != 2000 ] || [ "$(get sha256 "$line")" != "$image_sha256" ] ||
+            [ "$(get mode-switches "$line")" != 1 ]; then
+            fail "a device did not get the image once, whole: $line"
+        fi
+    done <<<"$devices"
+done
 
 # 2. The update path's memory on a virtual clock, one process per image, and the
 #    simulated device alone taking as many records: what it keeps is not the program's.
@@ -154,6 +183,21 @@ row "CPU share of wall time, that flash" "$share %" "<= 2 %" \
     "$(calc "\"%.3f s wall\", $wall_ms / 1000")" "$(status "$share <= 2")"
 row "peak RSS, that flash (MiB)" "$(mib "$flash_rss")" "<= $flash_limit" \
     "$(mib "$flash_floor_rss") 40 B image" "$(status "$(mib "$flash_rss") <= $flash_limit")"
+
+alone_ms=$(get wall_ms "$alone")
+row "flash 1 device alone, 2,000 records (s)" "$(calc "\"%.3f\", $alone_ms / 1000")" "-" \
+    "40.000 s paced" ""
+for n in "${fleet_sizes[@]}"; do
+    noun=devices
+    [ "$n" = 1 ] && noun=device
+    fleet_ratio=$(calc "\"%.4f\", $(get wall_ms "${fleet[$n]}") / $alone_ms")
+    per_device=$(calc "\"%.2f\", 100 * $(get cpu_ms "${fleet[$n]}") / $(get wall_ms "${fleet[$n]}") / $n")
+    row "flash $n $noun with --all (ratio to alone)" "$fleet_ratio" "<= 1.05" \
+        "$(calc "\"%.3f s alone\", $alone_ms / 1000")" "$(status "$fleet_ratio <= 1.05")"
+    row "  CPU per device, $n $noun (of wall time)" "$per_device %" "<= 2 %" \
+        "$(calc "\"%.3f s wall\", $(get wall_ms "${fleet[$n]}") / 1000")" \
+        "$(status "$per_device <= 2")"
+done
 
 base=$(get peak_rss_kib "${path[40]}")
 device_base=$(get peak_rss_kib "${device[40]}")

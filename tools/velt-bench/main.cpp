@@ -160,11 +160,11 @@ int Transfer(const std::vector<std::string>& command) {
     const double systemMs = Ms(usage.ru_stime);
     std::printf(
         "exit=%d wall_ms=%.3f transfer_ms=%.3f user_ms=%.3f sys_ms=%.3f cpu_ms=%.3f "
-        "maxrss_kib=%ld parent_peak_kib=%ld records=%s result=%s\n",
+        "maxrss_kib=%ld parent_peak_kib=%ld records=%s sha256=%s result=%s\n",
         WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), wallMs,
         transferStart && transferEnd ? MsSince(*transferStart, *transferEnd) : -1.0, userMs,
         systemMs, userMs + systemMs, usage.ru_maxrss, parentPeakKib, field("records").c_str(),
-        field("result").c_str());
+        field("sha256").c_str(), field("result").c_str());
     // "<location>: mode-switches=.. records=.." as "device=<location> mode-switches=..".
     for (const std::string& located : locatedDevices) {
         const std::size_t colon = located.find(": ");
