@@ -342,11 +342,11 @@ expect_fields() {
         END { exit !found }' /tmp/tool.out || fail "no line of the output holds: $*"
 }
 
-# usb_events [SINCE]: the kernel's own record of USB arrivals and departures, with its
-# timestamps (seconds of uptime), from SINCE on (the start of the case).
+# usb_events [SINCE]: the kernel's own record of USB arrivals, hidraw nodes and departures,
+# with its timestamps (seconds of uptime), from SINCE on (the start of the case).
 CASE_START=$(cut -d' ' -f1 /proc/uptime)
 usb_events() {
-    dmesg | grep -E 'usb [0-9]+-[0-9.]+: (new .*USB device|USB disconnect)' |
+    dmesg | grep -E 'usb [0-9]+-[0-9.]+: (new .*USB device|USB disconnect)|hidraw[0-9]+: USB HID' |
         awk -v since="${1:-$CASE_START}" '{ t = $0; sub(/^\[ */, "", t); sub(/\].*/, "", t) }
             t + 0 >= since + 0' | sed 's/^/  kernel| /'
 }
