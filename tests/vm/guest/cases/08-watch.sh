@@ -1,6 +1,7 @@
 # flash --watch: a Velt-USB present at the start and one plugged in after the watch began
 # are each flashed once; the second plugged in again with the same serial is not flashed
-# again; Ctrl-C (SIGINT) ends the watch with exit status 0.
+# again; SIGINT while a third takes its records lets it finish, then ends the watch with
+# exit status 0.
 . /lib/vm-lib.sh
 
 start_gadget velta --udc dummy_udc.0 --pid 0x2442 --serial WA-0001
@@ -55,15 +56,31 @@ stop_gadget veltb
 grep -q "WB-0002.*already done" /tmp/tool.out || fail "the device back again is not shown as already done"
 expect_gadget veltb gadget: "mode-switches=0 records=0 bytes=0 sha256=$(echo -n | sha256sum | cut -d' ' -f1)"
 
+# A new device on that port, and SIGINT while its records flow: it still gets them all.
+start_gadget veltc --udc dummy_udc.1 --pid 0x2442 --serial WC-0003
+loc_c=$(usb_location WC-0003) || fail "no USB device with serial WC-0003 in sysfs"
+i=0
+until [ "$(records_held veltc)" -gt 0 ]; do
+    i=$((i + 1))
+    [ $i -gt 300 ] && fail "the third device took no record within 15 s"
+    sleep 0.05
+done
 kill -INT "$TOOL_PID"
+held=$(records_held veltc)
+log "SIGINT with $held of 8000 bytes taken by the third device"
+[ "$held" -lt 8000 ] || fail "the transfer was over before the signal"
 i=0
 while tool_running; do
     i=$((i + 1))
-    [ $i -gt 100 ] && fail "the watch did not end within 10 s of SIGINT"
+    [ $i -gt 150 ] && fail "the watch did not end within 15 s of SIGINT"
     sleep 0.1
 done
 finish_tool
 usb_events
+stop_gadget veltc
+expect_gadget veltc gadget: "mode-switches=1 records=200 bytes=8000 sha256=$(image_sha256)"
+expect_gadget veltc gadget-detail: "bad=0 other=0 late=0"
+expect_fields "$loc_c" WC-0003 success
 stop_gadget velta
 expect_status 0
 expect_gadget velta gadget: "mode-switches=1 records=200 bytes=8000 sha256=$(image_sha256)"
