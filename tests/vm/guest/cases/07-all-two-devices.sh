@@ -21,7 +21,7 @@ done
 start=$(uptime_s)
 start_tool flash --all "$IMAGE"
 overlap=no
-first_a= first_b= done_a= done_b=
+first_a='' first_b='' done_a='' done_b=''
 while tool_running; do
     now=$(uptime_s)
     held_a=$(records_held velta)
