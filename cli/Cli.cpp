@@ -29,8 +29,6 @@ namespace velt::cli {
 
 namespace {
 
-constexpr std::uint32_t kWaitPollMs = 100;
-
 void ReportUnusable(Session& session, const std::vector<UnusableDevice>& unusable) {
     for (const UnusableDevice& device : unusable) {
         session.io.err << "  " << device.info.path << ": " << OpenErrorText(device.error.kind())
@@ -58,43 +56,26 @@ int List(Session& session) {
 // device is to be had.
 std::optional<int> Discover(Session& session, const FlashOptions& options, DeviceState& state) {
     std::vector<UnusableDevice> unusable;
-    if (!options.device.empty()) {
-        // Chosen once; from then on followed by its place, whatever path it gets.
+    const auto status = WaitForDevice(session, options.waitMs, [&] {
+        unusable.clear();
+        if (options.device.empty()) {
+            return FindTheHid(session.backend, state, &unusable);
+        }
+        // Chosen by name; from then on followed by its place, whatever path it gets.
         const auto chosen = ChooseDevice(session.backend, options.device);
-        if (chosen && FindTheHid(session.backend, state, &unusable, AtPlaceOf(*chosen))) {
-            return std::nullopt;
+        return chosen && FindTheHid(session.backend, state, &unusable, AtPlaceOf(*chosen));
+    });
+    if (status == kExitNoDevice) {
+        if (options.device.empty()) {
+            session.io.err << kProgram << ": no Velt-USB found" << std::endl;
+        } else {
+            session.io.err << kProgram << ": no Velt-USB at '" << Printable(options.device)
+                           << "' (a location, path or serial number as `list` shows them)"
+                           << std::endl;
         }
-        session.io.err << kProgram << ": no Velt-USB at '" << Printable(options.device)
-                       << "' (a location, path or serial number as `list` shows them)" << std::endl;
         ReportUnusable(session, unusable);
-        return kExitNoDevice;
     }
-    if (FindTheHid(session.backend, state, &unusable)) {
-        return std::nullopt;
-    }
-    if (options.waitMs) {
-        const int pressed = session.interrupts.Count();
-        const std::uint64_t start = session.clock.NowMs();
-        const std::uint64_t limitMs = *options.waitMs;
-        session.out << "Waiting for a Velt-USB..." << std::endl;
-        for (;;) {
-            if (session.interrupts.Count() > pressed) {
-                session.io.err << "Interrupted while waiting for a device." << std::endl;
-                return kExitInterrupted;
-            }
-            if (limitMs > 0 && session.clock.NowMs() - start >= limitMs) {
-                break;
-            }
-            session.clock.SleepMs(kWaitPollMs);
-            unusable.clear();
-            if (FindTheHid(session.backend, state, &unusable)) {
-                return std::nullopt;
-            }
-        }
-    }
-    session.io.err << kProgram << ": no Velt-USB found" << std::endl;
-    ReportUnusable(session, unusable);
-    return kExitNoDevice;
+    return status;
 }
 
 // What the terminal says about a cancelled update; the exit status.

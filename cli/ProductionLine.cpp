@@ -20,7 +20,6 @@ namespace velt::cli {
 
 namespace {
 
-constexpr std::uint32_t kWaitPollMs = 100;
 // A watch wakes this often without device events, to retry a device it could not open
 // yet (its permissions may still be being set) and to notice Ctrl-C.
 constexpr std::uint32_t kWatchWakeMs = 1000;
@@ -349,22 +348,13 @@ class ProductionLine {
 
 int FlashAll(Session& session, const FlashOptions& options, const FirmwareImage& image,
              JsonEvents& json) {
-    std::vector<HidInterfaceInfo> velts = VeltInterfaces(session.backend);
-    if (velts.empty() && options.waitMs) {
-        const int pressed = session.interrupts.Count();
-        const std::uint64_t start = session.clock.NowMs();
-        session.out << "Waiting for a Velt-USB..." << std::endl;
-        while (velts.empty()) {
-            if (session.interrupts.Count() > pressed) {
-                session.io.err << "Interrupted while waiting for a device." << std::endl;
-                return kExitInterrupted;
-            }
-            if (*options.waitMs > 0 && session.clock.NowMs() - start >= *options.waitMs) {
-                break;
-            }
-            session.clock.SleepMs(kWaitPollMs);
-            velts = VeltInterfaces(session.backend);
-        }
+    std::vector<HidInterfaceInfo> velts;
+    const auto status = WaitForDevice(session, options.waitMs, [&] {
+        velts = VeltInterfaces(session.backend);
+        return !velts.empty();
+    });
+    if (status == kExitInterrupted) {
+        return *status;
     }
     if (velts.empty()) {
         session.io.err << kProgram << ": no Velt-USB found" << std::endl;

@@ -5,6 +5,33 @@
 
 namespace velt::cli {
 
+std::optional<int> WaitForDevice(Session& session, const std::optional<std::uint64_t>& waitMs,
+                                 const std::function<bool()>& found) {
+    constexpr std::uint32_t kPollMs = 100;
+    if (found()) {
+        return std::nullopt;
+    }
+    if (!waitMs) {
+        return kExitNoDevice;
+    }
+    const int pressed = session.interrupts.Count();
+    const std::uint64_t start = session.clock.NowMs();
+    session.out << "Waiting for a Velt-USB..." << std::endl;
+    for (;;) {
+        if (session.interrupts.Count() > pressed) {
+            session.io.err << "Interrupted while waiting for a device." << std::endl;
+            return kExitInterrupted;
+        }
+        if (*waitMs > 0 && session.clock.NowMs() - start >= *waitMs) {
+            return kExitNoDevice;
+        }
+        session.clock.SleepMs(kPollMs);
+        if (found()) {
+            return std::nullopt;
+        }
+    }
+}
+
 bool AskYes(Session& session, const std::string& question) {
     const int pressed = session.interrupts.Count();
     session.out << question << " [y/N] " << std::flush;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -42,6 +43,12 @@ struct Session {
     // Tells when devices come and go; null where the platform cannot.
     DeviceMonitor* monitor = nullptr;
 };
+
+// Tries `found` now and, while `waitMs` allows (absent: not at all; 0: without limit), again
+// every 100 ms. Returns nullopt once it is true, else the exit status: kExitNoDevice when
+// the time is up, kExitInterrupted after Ctrl-C (said on the error stream).
+std::optional<int> WaitForDevice(Session& session, const std::optional<std::uint64_t>& waitMs,
+                                 const std::function<bool()>& found);
 
 // Asks on the terminal; false when the answer is not yes or Ctrl-C was pressed.
 bool AskYes(Session& session, const std::string& question);

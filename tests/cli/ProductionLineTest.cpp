@@ -188,6 +188,14 @@ TEST_F(ProductionLineTest, EachDeviceIsFollowedByItsPlaceWhateverComesBackFirst)
     EXPECT_EQ(Run({"flash", "--all", path}), kExitSuccess) << out.str();
     EXPECT_EQ(third.firmware(), image);
     EXPECT_EQ(fourth.firmware(), image);
+
+    // A device named before it is plugged in is waited for.
+    sim::DeviceModel named;
+    named.serial = "SN-9";
+    sim::SimulatedVelt& later = bus.PlugVeltAt(clock.NowMs() + 2000, named);
+    EXPECT_EQ(Run({"flash", "--device", "SN-9", "--wait", "1", path}), kExitNoDevice);
+    EXPECT_EQ(Run({"flash", "--device", "SN-9", "--wait", "5", path}), kExitSuccess) << err.str();
+    EXPECT_EQ(later.firmware(), image);
 }
 
 TEST_F(ProductionLineTest, WatchFlashesEachDeviceOnceAsItIsPluggedIn) {
