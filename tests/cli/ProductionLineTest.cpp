@@ -230,6 +230,15 @@ TEST_F(ProductionLineTest, WatchFlashesEachDeviceOnceAsItIsPluggedIn) {
     EXPECT_THAT(text, HasSubstr("4 done, 0 failed"));
     EXPECT_THAT(text, Not(HasSubstr("5 done")));
     EXPECT_THAT(text, HasSubstr("4 of 4 devices flashed."));
+
+    // --new-only leaves the devices present at its start alone, until they are plugged again.
+    sim::SimulatedVelt& old = Add(5);
+    sim::SimulatedVelt& fresh = bus.PlugVeltAt(clock.NowMs() + 3000, {});
+    const std::uint64_t start = clock.NowMs();
+    monitor.actions = {{start + 20'000, [&] { interrupts.Interrupt(); }}};
+    EXPECT_EQ(Run({"flash", "--watch", "--new-only", path}), kExitSuccess) << err.str();
+    EXPECT_EQ(old.reports().size(), 0U);
+    EXPECT_EQ(fresh.firmware(), image);
 }
 
 }  // namespace
