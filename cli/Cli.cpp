@@ -155,13 +155,10 @@ int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome)
         json.Device(state);
     }
 
-    // Scripts and programs reading JSON run without a terminal and are not asked.
-    if (session.terminalIn && session.terminalOut && !options.yes && !options.json &&
-        !AskYes(session, "Flash " + Printable(options.image) + " (" +
-                             std::to_string(image.wholeRecords()) +
-                             " records) to the Velt-USB at " + Printable(state.devicePath) + "?")) {
-        state.Close();
-        err << "Not flashed." << std::endl;
+    if (!Confirmed(session, options,
+                   "Flash " + Printable(options.image) + " (" +
+                       std::to_string(image.wholeRecords()) + " records) to the Velt-USB at " +
+                       Printable(state.devicePath) + "?")) {
         return kExitInterrupted;
     }
 

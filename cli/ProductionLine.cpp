@@ -157,15 +157,8 @@ class RunListener final : public UpdateListener {
         const int tenth = static_cast<int>(10LL * sent / total);
         const bool plain = tenth > loggedTenth_ || sent == 0;
         loggedTenth_ = std::max(loggedTenth_, tenth);
-        const std::uint64_t elapsedMs = clock_.NowMs() - transferStartMs_;
-        std::string text = "updating firmware " + std::to_string(percent) + "%  " +
-                           std::to_string(sent) + "/" + std::to_string(total) + " records";
-        if (sent > 0 && elapsedMs > 0) {
-            text += "  " +
-                    MinutesSeconds(elapsedMs * static_cast<std::uint64_t>(total - sent) /
-                                   static_cast<std::uint64_t>(sent)) +
-                    " left";
-        }
+        const std::string text =
+            "updating firmware" + ProgressText(sent, total, clock_.NowMs() - transferStartMs_);
         board_.Update(row_, text, plain);
     }
     std::optional<CancelCause> ShouldStop() override {
@@ -375,17 +368,20 @@ int FlashAll(Session& session, const FlashOptions& options, const FirmwareImage&
     }
     session.out << "Found " << velts.size() << (velts.size() == 1 ? " Velt-USB: " : " Velt-USBs: ")
                 << places << std::endl;
-    if (session.terminalIn && session.terminalOut && !options.yes && !options.json &&
-        !AskYes(session, "Flash " + Printable(options.image) + " (" +
-                             std::to_string(image.wholeRecords()) + " records) to all " +
-                             std::to_string(velts.size()) + "?")) {
-        session.io.err << "Not flashed." << std::endl;
+    if (!Confirmed(session, options,
+                   "Flash " + Printable(options.image) + " (" +
+                       std::to_string(image.wholeRecords()) + " records) to all " +
+                       std::to_string(velts.size()) + "?")) {
         return kExitInterrupted;
     }
     // Serial numbers first, so that every device starts at the same moment.
     std::vector<std::optional<std::string>> serials;
     for (const HidInterfaceInfo& info : velts) {
-        serials.push_back(ReadSerialNumber(session.backend, info.path));
+        try {
+            serials.push_back(ReadSerialNumber(session.backend, info.path));
+        } catch (const DeviceError&) {
+            serials.emplace_back();  // its own run says why it cannot be opened
+        }
     }
     ProductionLine line(session, options, image, json);
     // Holds a virtual clock until every device has started.
@@ -403,11 +399,10 @@ int WatchAndFlash(Session& session, const FlashOptions& options, const FirmwareI
         session.io.err << kProgram << ": --watch is not available on this platform" << std::endl;
         return kExitUsage;
     }
-    if (session.terminalIn && session.terminalOut && !options.yes && !options.json &&
-        !AskYes(session, "Flash " + Printable(options.image) + " (" +
-                             std::to_string(image.wholeRecords()) +
-                             " records) to every Velt-USB plugged in?")) {
-        session.io.err << "Not flashed." << std::endl;
+    if (!Confirmed(session, options,
+                   "Flash " + Printable(options.image) + " (" +
+                       std::to_string(image.wholeRecords()) +
+                       " records) to every Velt-USB plugged in?")) {
         return kExitInterrupted;
     }
     // What the watch knows about each place a Velt-USB was seen at.
@@ -462,9 +457,9 @@ int WatchAndFlash(Session& session, const FlashOptions& options, const FirmwareI
             if (place.leftAlone || place.busy || place.settled) {
                 continue;
             }
-            std::unique_ptr<HidDevice> device;
+            std::optional<std::string> serial;
             try {
-                device = session.backend.Open(info.path);
+                serial = ReadSerialNumber(session.backend, info.path);
             } catch (const DeviceError& error) {
                 // Its permissions may still be being set: tried again on the next wake.
                 if (!place.failingSinceMs) {
@@ -475,15 +470,6 @@ int WatchAndFlash(Session& session, const FlashOptions& options, const FirmwareI
                 }
                 continue;
             }
-            std::optional<std::string> serial;
-            try {
-                serial = device->GetString(HidString::SerialNumber);
-            } catch (const DeviceError&) {
-            }
-            if (serial && serial->empty()) {
-                serial.reset();
-            }
-            device.reset();
             place.failingSinceMs.reset();
             const bool again =
                 serial ? doneSerials.count(*serial) > 0

@@ -32,18 +32,25 @@ std::optional<int> WaitForDevice(Session& session, const std::optional<std::uint
     }
 }
 
-bool AskYes(Session& session, const std::string& question) {
+bool Confirmed(Session& session, const FlashOptions& options, const std::string& question) {
+    if (!session.terminalIn || !session.terminalOut || options.yes || options.json) {
+        return true;
+    }
     const int pressed = session.interrupts.Count();
     session.out << question << " [y/N] " << std::flush;
     std::string answer;
     const bool read = static_cast<bool>(std::getline(session.io.in, answer));
-    if (!read || session.interrupts.Count() > pressed) {
+    const bool interrupted = session.interrupts.Count() > pressed;
+    if (!read || interrupted) {
         session.out << std::endl;
-        return false;
     }
     std::transform(answer.begin(), answer.end(), answer.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return answer == "y" || answer == "yes";
+    if (read && !interrupted && (answer == "y" || answer == "yes")) {
+        return true;
+    }
+    session.io.err << "Not flashed." << std::endl;
+    return false;
 }
 
 }  // namespace velt::cli

@@ -50,7 +50,8 @@ struct Session {
 std::optional<int> WaitForDevice(Session& session, const std::optional<std::uint64_t>& waitMs,
                                  const std::function<bool()>& found);
 
-// Asks on the terminal; false when the answer is not yes or Ctrl-C was pressed.
-bool AskYes(Session& session, const std::string& question);
+// Whether the flash may start: asked on a terminal unless --yes (scripts and programs
+// reading JSON run without one and are not asked). On a no, says "Not flashed.".
+bool Confirmed(Session& session, const FlashOptions& options, const std::string& question);
 
 }  // namespace velt::cli

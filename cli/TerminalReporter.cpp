@@ -70,7 +70,7 @@ void TerminalReporter::OnProgress(int sent, int total) {
             return;
         }
         shownPercent_ = percent;
-        const std::string text = ProgressText(sent, total);
+        const std::string text = ProgressText(sent, total, clock_.NowMs() - transferStartMs_);
         // Blanks over the tail of a longer earlier line.
         const std::size_t pad = lineLength_ > text.size() ? lineLength_ - text.size() : 0;
         out_ << '\r' << text << std::string(pad, ' ') << std::flush;
@@ -78,7 +78,7 @@ void TerminalReporter::OnProgress(int sent, int total) {
         lineOpen_ = true;
     } else if (const int tenth = static_cast<int>(10LL * sent / total); tenth > loggedTenth_) {
         loggedTenth_ = tenth;
-        out_ << ProgressText(sent, total) << std::endl;
+        out_ << ProgressText(sent, total, clock_.NowMs() - transferStartMs_) << std::endl;
     }
 }
 
@@ -100,12 +100,11 @@ std::optional<CancelCause> TerminalReporter::ShouldStop() {
     return decision.stop;
 }
 
-std::string TerminalReporter::ProgressText(int sent, int total) const {
-    const std::uint64_t elapsedMs = clock_.NowMs() - transferStartMs_;
+std::string ProgressText(int sent, int total, std::uint64_t elapsedMs) {
     const std::string percent = std::to_string(100LL * sent / total) + "%";
     std::string text = std::string(percent.size() < 4 ? 4 - percent.size() : 0, ' ') + percent +
                        "  " + std::to_string(sent) + "/" + std::to_string(total) + " records";
-    if (elapsedMs == 0) {
+    if (elapsedMs == 0 || sent == 0) {
         return text;
     }
     const std::uint64_t bytes = static_cast<std::uint64_t>(sent) * protocol::recordSize;

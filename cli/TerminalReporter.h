@@ -36,8 +36,6 @@ class TerminalReporter final : public UpdateListener {
   private:
     // Ends a progress line still being redrawn, so other output starts on its own line.
     void EndLine();
-    // "  45%  90/200 records  2,000 B/s  0:05 left"
-    std::string ProgressText(int sent, int total) const;
 
     std::ostream& out_;
     std::ostream& err_;
@@ -54,6 +52,10 @@ class TerminalReporter final : public UpdateListener {
 
 // What the terminal says when Ctrl-C reaches an update.
 const char* StopNoticeText(StopRule::Notice notice);
+
+// " 45%  90/200 records  2,000 B/s  0:05 left", `elapsedMs` since the first record;
+// without the rate and time left before any record has gone.
+std::string ProgressText(int sent, int total, std::uint64_t elapsedMs);
 
 // "m:ss"
 std::string MinutesSeconds(std::uint64_t milliseconds);

@@ -60,8 +60,9 @@ bool FindTheHid(HidBackend& backend, DeviceState& state, std::vector<UnusableDev
 }
 
 std::optional<std::string> ReadSerialNumber(HidBackend& backend, const std::string& path) {
+    const std::unique_ptr<HidDevice> device = backend.Open(path);
     try {
-        std::string serial = backend.Open(path)->GetString(HidString::SerialNumber);
+        std::string serial = device->GetString(HidString::SerialNumber);
         return serial.empty() ? std::nullopt : std::optional(std::move(serial));
     } catch (const DeviceError&) {
         return std::nullopt;
@@ -79,8 +80,12 @@ std::optional<HidInterfaceInfo> ChooseDevice(HidBackend& backend, const std::str
     }
     // Serial numbers need each device opened: asked last.
     for (const HidInterfaceInfo& info : velts) {
-        if (ReadSerialNumber(backend, info.path) == name) {
-            return info;
+        try {
+            if (ReadSerialNumber(backend, info.path) == name) {
+                return info;
+            }
+        } catch (const DeviceError&) {
+            // Cannot be opened: it cannot be the one named by its serial number either.
         }
     }
     return std::nullopt;

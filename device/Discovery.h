@@ -38,7 +38,8 @@ DeviceFilter AtLocation(const std::string& location);
 bool FindTheHid(HidBackend& backend, DeviceState& state,
                 std::vector<UnusableDevice>* unusable = nullptr, const DeviceFilter& filter = {});
 
-// The serial number an interface tells, or nullopt when it cannot be opened or has none.
+// The serial number an interface tells, or nullopt when it has none or will not say.
+// Throws DeviceError when the interface cannot be opened.
 std::optional<std::string> ReadSerialNumber(HidBackend& backend, const std::string& path);
 
 // The present Velt-USB a person named by its location, its path or its serial number, in
