@@ -14,7 +14,7 @@ cp "$(dirname "$demo")/demo-image/Velt-USB.bin" "$work/Прошивка/"
 
 start $WINE_RUN "$demo" --auto-update --folder "$(windows_path "$work/empty")"
 shown=yes
-timeout 30 xdotool search --sync --name '^File Error$' >/dev/null || shown=no
+window_appears '^File Error$' || shown=no
 finish
 [ "$shown" = yes ] || fail "no File Error box appeared"
 expect_line "$work/err" "message box: File Error: Cannot find Velt-USB.bin"

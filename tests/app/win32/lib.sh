@@ -41,6 +41,18 @@ run() {
     finish
 }
 
+# window_appears NAME: status 0 once a window whose name matches NAME is there; 1 when
+# the program started last has ended without one, or after 120 s (wine starts slowly
+# under emulation).
+window_appears() {
+    for _ in $(seq 240); do
+        xdotool search --name "$1" >/dev/null 2>&1 && return 0
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.5
+    done
+    xdotool search --name "$1" >/dev/null 2>&1
+}
+
 # Fails unless file $1 has the exact line $2.
 expect_line() {
     grep -qxF -- "$2" "$1" || {
@@ -52,6 +64,9 @@ expect_line() {
 
 command -v wine >/dev/null 2>&1 || skip "wine is not installed"
 command -v Xvfb >/dev/null 2>&1 || skip "Xvfb is not installed"
+# Where wine cannot start, say so now rather than wait for a window that never comes.
+. "$(dirname "$0")/../../windows/wine-host.sh"
+wine_host_can_run || fail "wine cannot start here: $wine_host_why (scripts/windows.sh test runs the Windows tests in the test VM then)"
 
 work=$(mktemp -d)
 xvfb_pid=""
@@ -62,6 +77,7 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
+trap 'exit 143' TERM INT HUP
 
 # Xvfb picks a free display number and writes it to the descriptor it is given.
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
@@ -71,5 +87,15 @@ for _ in $(seq 100); do
     sleep 0.1
 done
 [ -s "$work/display" ] || skip "Xvfb did not start"
+# A test killed outright at its time limit runs no trap: a watcher then ends the X server
+# and the prefix's programs.
+script_pid=$$
+(
+    trap '' TERM INT HUP
+    while kill -0 "$script_pid" 2>/dev/null; do sleep 1; done
+    WINEPREFIX=$PREFIX wineserver -k 2>/dev/null
+    kill "$xvfb_pid" 2>/dev/null
+    rm -rf "$work"
+) </dev/null >/dev/null 2>&1 &
 export DISPLAY=":$(cat "$work/display")"
 export VELT_WINE_PREFIX=$PREFIX LC_ALL=C.UTF-8

@@ -14,7 +14,11 @@ cp "$program" "$work/app/"
 copy="$work/app/$(basename "$program")"
 
 appears() {
-    timeout 30 xdotool search --sync --name "$1" >/dev/null || fail "no window '$1' appeared"
+    window_appears "$1" && return 0
+    kill "$pid" 2>/dev/null || true
+    finish
+    cat "$work/out" "$work/err" >&2
+    fail "no window '$1' appeared (the program ended with status $status)"
 }
 
 # Presses the keys $1 (the window has the focus: there is no window manager) until the
