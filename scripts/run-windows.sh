@@ -6,7 +6,7 @@
 # VM it gets no standard input and an X display of its own, and the first run makes the
 # build's wine prefix (minutes under software emulation).
 #   scripts/run-windows.sh PROGRAM.exe [ARG...]
-#   e.g. scripts/run-windows.sh velt-usb-flash.exe --simulate --yes flash demo-image/Velt-USB.bin
+#   e.g. scripts/run-windows.sh velt-usb-flash.exe --simulate --yes flash build-windows/bin/demo-image/Velt-USB.bin
 set -u
 repo=$(cd "$(dirname "$0")/.." && pwd)
 [ $# -gt 0 ] || { sed -n '2,9p' "$0" >&2; exit 2; }

@@ -71,6 +71,9 @@ wine_host_can_run || fail "wine cannot start here: $wine_host_why (scripts/windo
 work=$(mktemp -d)
 xvfb_pid=""
 cleanup() {
+    # Under set -e a failing step would end the cleanup there (wineserver -k fails when
+    # the server has already gone), and leave the X server behind.
+    set +e
     # This prefix's programs (wine's desktop process among them) go with the X server.
     WINEPREFIX=$PREFIX wineserver -k 2>/dev/null
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
@@ -80,9 +83,10 @@ trap cleanup EXIT
 trap 'exit 143' TERM INT HUP
 
 # Xvfb picks a free display number and writes it to the descriptor it is given.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+# Its output goes nowhere: a server left running must not hold ctest's pipe open.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 xvfb_pid=$!
-for _ in $(seq 100); do
+for _ in $(seq 300); do
     [ -s "$work/display" ] && break
     sleep 0.1
 done
@@ -91,6 +95,7 @@ done
 # and the prefix's programs.
 script_pid=$$
 (
+    set +e
     trap '' TERM INT HUP
     while kill -0 "$script_pid" 2>/dev/null; do sleep 1; done
     WINEPREFIX=$PREFIX wineserver -k 2>/dev/null
