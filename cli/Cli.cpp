@@ -258,6 +258,13 @@ int RunCli(const std::vector<std::string>& args, const CliStreams& streams,
     for (const std::string& arg : args) {
         argv.push_back(arg.c_str());
     }
+    // The parser reads `--wait ""` as a bare --wait (no limit); an empty value, as from an
+    // unset variable, is refused instead.
+    bool emptyWait = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        emptyWait = emptyWait || args[i] == "--wait=" ||
+                    (args[i] == "--wait" && i + 1 < args.size() && args[i + 1].empty());
+    }
     try {
         app.parse(static_cast<int>(argv.size()), argv.data());
         simulation.Apply();
@@ -291,8 +298,15 @@ int RunCli(const std::vector<std::string>& args, const CliStreams& streams,
         }
         return ms;
     };
+    // An empty name would match nothing, or anything, depending on who reads it.
+    if (deviceOption->count() > 0 && flashOptions.device.empty()) {
+        streams.err << kProgram
+                    << ": --device is empty: name a device's location, path or serial number"
+                    << std::endl;
+        return kExitUsage;
+    }
     if (waitOption->count() > 0) {
-        flashOptions.waitMs = waitText.empty() ? 0 : seconds("--wait", waitText);
+        flashOptions.waitMs = waitText.empty() && !emptyWait ? 0 : seconds("--wait", waitText);
         if (!flashOptions.waitMs) {
             return kExitUsage;
         }

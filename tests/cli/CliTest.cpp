@@ -137,6 +137,9 @@ TEST_F(CliTest, UsageAndImageErrorsExitTwoBeforeTheDeviceIsTouched) {
         {{"flash", good, "--timeout", "abc"}, "--timeout takes a number of seconds"},
         {{"flash", good, "--wait=nan"}, "--wait takes a number of seconds"},
         {{"flash", good, "--wait=1e300"}, "--wait takes a number of seconds"},
+        {{"flash", good, "--wait", ""}, "--wait takes a number of seconds from 0 to "},
+        {{"flash", good, "--wait="}, "--wait takes a number of seconds from 0 to "},
+        {{"flash", good, "--device", ""}, "--device is empty"},
         {{"flash", "a\x1b[2J\nb"}, "a\\x1b[2J\\nb"},  // shown, not obeyed
         {{"--simulate", "--product-id", "12345", "list"}, "not a 16-bit hexadecimal number"},
     };
