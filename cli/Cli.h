@@ -33,7 +33,8 @@ struct CliEnvironment {
     // The devices when --simulate is not given.
     HidBackend& backend;
     Interrupts& interrupts;
-    // Standard input and output are terminals: asking is possible.
+    // Standard input is a terminal: asking is possible (on standard output when it is a
+    // terminal too, else on standard error).
     bool terminalIn = false;
     // Standard output is a terminal: progress is redrawn in place.
     bool terminalOut = false;

@@ -9,7 +9,7 @@ namespace velt::cli {
 // What the program takes from its platform when it starts.
 struct ProgramStart {
     std::vector<std::string> args;  // without the program name, UTF-8
-    bool terminalIn = false;        // standard input and output are terminals
+    bool terminalIn = false;        // standard input is a terminal
     bool terminalOut = false;       // standard output is a terminal
 };
 
@@ -18,9 +18,11 @@ struct ProgramStart {
 // platform.
 ProgramStart StartProgram(int argc, char** argv);
 
-// Installs the Ctrl-C handler and returns its counter. A prompt blocked in a read returns
-// on Ctrl-C; from the third press on the default action is back, so a hung call can still
-// be killed. One implementation per platform.
+// Installs the Ctrl-C handler and returns its counter; SIGTERM and SIGHUP (Ctrl-Break on
+// Windows) count as Ctrl-C, and a closed pipe makes a write fail rather than end the
+// program. A prompt blocked in a read returns on Ctrl-C; from the third press on the
+// default action is back, so a hung call can still be killed. One implementation per
+// platform.
 const volatile std::sig_atomic_t* InstallInterruptHandler();
 
 }  // namespace velt::cli

@@ -8,10 +8,14 @@ namespace {
 
 volatile std::sig_atomic_t signalCount = 0;
 
-extern "C" void OnInterrupt(int) {
+// SIGTERM and SIGHUP (a closed terminal, a dropped SSH session) count as Ctrl-C does: a
+// half-written device is worse than a late exit.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+extern "C" void OnInterrupt(int signal) {
     signalCount = signalCount + 1;
     if (signalCount >= 3) {
-        std::signal(SIGINT, SIG_DFL);
+        std::signal(signal, SIG_DFL);
     }
 }
 
@@ -21,7 +25,7 @@ ProgramStart StartProgram(int argc, char** argv) {
     ProgramStart start;
     start.args.assign(argv + 1, argv + argc);
     start.terminalOut = isatty(STDOUT_FILENO) != 0;
-    start.terminalIn = start.terminalOut && isatty(STDIN_FILENO) != 0;
+    start.terminalIn = isatty(STDIN_FILENO) != 0;
     return start;
 }
 
@@ -31,7 +35,11 @@ const volatile std::sig_atomic_t* InstallInterruptHandler() {
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;
-    sigaction(SIGINT, &action, nullptr);
+    for (const int signal : kStopSignals) {
+        sigaction(signal, &action, nullptr);
+    }
+    // A reader that went away (`| head`) must not end a transfer: the write fails instead.
+    std::signal(SIGPIPE, SIG_IGN);
     return &signalCount;
 }
 

@@ -13,9 +13,9 @@ namespace {
 
 volatile std::sig_atomic_t signalCount = 0;
 
-// The console runs this on a thread of its own for Ctrl-C.
+// The console runs this on a thread of its own for Ctrl-C and Ctrl-Break.
 BOOL WINAPI OnConsoleControl(DWORD type) {
-    if (type != CTRL_C_EVENT) {
+    if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT) {
         return FALSE;
     }
     signalCount = signalCount + 1;
@@ -33,7 +33,7 @@ ProgramStart StartProgram(int, char**) {
     }
     SetConsoleOutputCP(CP_UTF8);
     start.terminalOut = _isatty(_fileno(stdout)) != 0;
-    start.terminalIn = start.terminalOut && _isatty(_fileno(stdin)) != 0;
+    start.terminalIn = _isatty(_fileno(stdin)) != 0;
     return start;
 }
 

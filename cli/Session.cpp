@@ -33,16 +33,18 @@ std::optional<int> WaitForDevice(Session& session, const std::optional<std::uint
 }
 
 bool Confirmed(Session& session, const FlashOptions& options, const std::string& question) {
-    if (!session.terminalIn || !session.terminalOut || options.yes || options.json) {
+    if (!session.terminalIn || options.yes || options.json) {
         return true;
     }
+    // A person types the answer; the question goes where they see it, not into a pipe.
+    std::ostream& asked = session.terminalOut ? session.out : session.io.err;
     const int pressed = session.interrupts.Count();
-    session.out << question << " [y/N] " << std::flush;
+    asked << question << " [y/N] " << std::flush;
     std::string answer;
     const bool read = static_cast<bool>(std::getline(session.io.in, answer));
     const bool interrupted = session.interrupts.Count() > pressed;
     if (!read || interrupted) {
-        session.out << std::endl;
+        asked << std::endl;
     }
     std::transform(answer.begin(), answer.end(), answer.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });

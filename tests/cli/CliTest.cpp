@@ -51,7 +51,7 @@ class CliTest : public ::testing::Test {
     int Run(std::vector<std::string> args) {
         out.str("");
         err.str("");
-        CliEnvironment environment{clock, spy, interrupts, terminal, terminal};
+        CliEnvironment environment{clock, spy, interrupts, terminal, terminal && !pipedOut};
         return RunCli(args, {in, out, err}, environment);
     }
 
@@ -73,6 +73,7 @@ class CliTest : public ::testing::Test {
     ListHook spy{bus};
     Interrupts interrupts;
     bool terminal = false;
+    bool pipedOut = false;  // with `terminal`: standard output alone goes into a pipe
     std::istringstream in;
     std::ostringstream out, err;
     test::TempDir dir;
@@ -120,6 +121,15 @@ TEST_F(CliTest, OnATerminalFlashAsksFirstUnlessToldYesAndRedrawsOneLine) {
 
     // Input is used up: asking again would end in a refusal.
     EXPECT_EQ(Run({"--yes", "flash", path}), kExitSuccess);
+
+    // Output into a pipe, a person at the keyboard: asked on standard error all the same.
+    pipedOut = true;
+    in.clear();
+    in.str("n\n");
+    EXPECT_EQ(Run({"flash", path}), kExitInterrupted);
+    EXPECT_THAT(err.str(), HasSubstr("? [y/N] "));
+    EXPECT_THAT(out.str(), Not(HasSubstr("[y/N]")));
+    EXPECT_EQ(velt->modeSwitches(), 1);
 }
 
 TEST_F(CliTest, UsageAndImageErrorsExitTwoBeforeTheDeviceIsTouched) {

@@ -43,4 +43,36 @@ TEST(FlashBinary, OnATerminalTheSimulatedDeviceGetsTheImage) {
         << output;
 }
 
+// SIGTERM and SIGHUP once records flow let the transfer finish, as Ctrl-C does, and a
+// reader that goes away (`| head`) ends nothing: the simulated device's own count and
+// digest say the whole image arrived.
+TEST(FlashBinary, SignalsAndAClosedPipeNeverLeaveTheDeviceHalfWritten) {
+    velt::test::TempDir dir;
+    const std::string image = (dir.path() / "firmware.bin").string();
+    velt::test::WriteFile(image, velt::test::PatternBytes(2000));
+    const auto [hashed, digest] = RunShell("sha256sum '" + image + "'");
+    ASSERT_EQ(hashed, 0);
+    const std::string whole =
+        "records=50 bytes=2000 sha256=" + digest.substr(0, 64) + " result=success";
+    const std::string flash =
+        std::string(VELT_USB_FLASH) + " --simulate --yes --reenumerate-ms 50 flash '" + image + "'";
+    const std::string out = (dir.path() / "out").string();
+
+    for (const std::string signal : {"TERM", "HUP"}) {
+        // Sent once the first tenth is logged, so while records flow (10 s at the most).
+        const auto [status, output] =
+            RunShell(flash + " >'" + out + "' 2>&1 & pid=$!; for i in $(seq 200); do grep -q " +
+                     "' 10%' '" + out + "' && break; sleep 0.05; done; kill -" + signal +
+                     " $pid; wait $pid; echo \"status $?\"; cat '" + out + "'");
+        EXPECT_EQ(status, 0);
+        EXPECT_NE(output.find("status 0\n"), std::string::npos) << signal << ": " << output;
+        EXPECT_NE(output.find(whole), std::string::npos) << signal << ": " << output;
+    }
+
+    const auto [status, output] =
+        RunShell("bash -c \"" + flash + " --json 2>/dev/null | " +
+                 "head -n 1 >/dev/null; echo status \\${PIPESTATUS[0]}\"");
+    EXPECT_EQ(output, "status 0\n");
+}
+
 }  // namespace
