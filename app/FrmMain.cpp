@@ -134,6 +134,8 @@ void FrmMain::btnUpgradeFW_Click() {
     window_.SetEnabled(Control::btnUpgradeFW, false);
     updating_ = true;
     UpdateContext context{backend_, clock_, state, *this, imagePath(), imageName_};
+    // With several Velt-USBs attached, the one switched is the one written.
+    context.follow = AtLocation(state.deviceLocation);
     outcome_ = UpdateFirmware(context).outcome;
     updating_ = false;
     window_.Unload(ExitStatusFor(outcome_));

@@ -42,13 +42,17 @@ UpdateError TooShort(std::uint16_t length, std::uint16_t needed) {
     return error;
 }
 
-// One discovery pass that only a bootloader-mode device ends: an application-mode
-// device found meanwhile (not yet gone, or ignoring the switch) is let go again, so
-// firmware records never reach it.
+// One discovery pass that only a bootloader-mode device (the followed one, where there is
+// one to follow) ends. Application-mode devices are passed over, wherever they are in the
+// list: one not yet gone, ignoring the switch or another device altogether never gets a
+// record, nor stalls the wait.
 bool FindBootloader(UpdateContext& context) {
     DeviceState& state = context.state;
-    state.deviceFound = FindTheHid(context.backend, state, nullptr, context.follow);
-    return state.deviceFound && state.deviceAttributes.ProductID == protocol::bootloaderProductId;
+    const auto inBootloader = [&follow = context.follow](const HidInterfaceInfo& info) {
+        return info.productId == protocol::bootloaderProductId && (!follow || follow(info));
+    };
+    state.deviceFound = FindTheHid(context.backend, state, nullptr, inBootloader);
+    return state.deviceFound;
 }
 
 void LetGoOfWrongMode(DeviceState& state) {

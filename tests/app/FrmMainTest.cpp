@@ -78,6 +78,18 @@ TEST(FrmMain, AnImageNamedByTheUserIsTheOneSentAndMessagesNameIt) {
     r.ExpectClosedWith(0);
 }
 
+// After the switch the window takes back the device it switched, at its location, not
+// another Velt-USB already waiting in its bootloader.
+TEST_F(FrmMainTest, TheUpdateFollowsTheSwitchedDeviceByItsLocation) {
+    const sim::SimulatedVelt& first = bus.AddVelt({});
+    const sim::SimulatedVelt& waiting = bus.AddVelt({.productId = protocol::bootloaderProductId});
+    Start();
+    form.btnUpgradeFW_Click();
+    EXPECT_EQ(first.firmware(), test::PatternBytes(80));
+    EXPECT_TRUE(waiting.reports().empty());
+    ExpectClosedWith(0);
+}
+
 TEST_F(FrmMainTest, StartUpShowsTheDeviceAndTheCloseBoxUnloadsAtOnce) {
     bus.AddVelt({.version = 0x0110});
     window.widths[Control::Pic] = 5054.5F;  // half to even

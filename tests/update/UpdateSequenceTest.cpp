@@ -129,6 +129,23 @@ TEST_F(UpdateTest, ApplicationModeDeviceIsSwitchedReopenedAndWrittenInOrder) {
     EXPECT_EQ(listener.progress.back(), std::make_pair(200, 200));
 }
 
+// With nothing to follow (a backend that tells no locations), the wait ends on the
+// bootloader wherever it is listed: another Velt-USB in application mode before it neither
+// stalls the wait nor gets a report.
+TEST_F(UpdateTest, AnotherApplicationModeDeviceNeverStallsTheWaitNorIsWritten) {
+    Image(400);
+    Plug();
+    sim::SimulatedVelt& other = bus.AddVelt({});
+    listener.stop = [this]() -> std::optional<CancelCause> {
+        return clock.NowMs() > 30000 ? std::optional(CancelCause::Timeout) : std::nullopt;
+    };
+
+    EXPECT_EQ(RunUpdate().outcome, UpdateOutcome::Success);
+    EXPECT_EQ(velt->firmware(), image);
+    EXPECT_TRUE(other.reports().empty());
+    ExpectLetGo();
+}
+
 TEST_F(UpdateTest, ABootloaderModeDeviceIsReopenedOnceAndTakesTheLargestImageWithoutASwitch) {
     Image(protocol::maxImageSize);  // 32,766 whole records; the last 39 bytes are never sent
     Plug({.productId = bootloaderProductId});
