@@ -31,8 +31,8 @@ namespace {
 
 void ReportUnusable(Session& session, const std::vector<UnusableDevice>& unusable) {
     for (const UnusableDevice& device : unusable) {
-        session.io.err << "  " << device.info.path << ": " << OpenErrorText(device.error.kind())
-                       << '\n';
+        session.io.err << "  " << Printable(device.info.path) << ": "
+                       << OpenErrorText(device.error.kind()) << '\n';
         if (device.error.kind() == DeviceErrorKind::PermissionDenied) {
             session.io.err << "  hint: " << PermissionHint() << '\n';
         }

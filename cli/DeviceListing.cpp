@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "cli/Text.h"
 #include "device/Discovery.h"
 #include "device/IdentityDisplay.h"
 #include "device/VeltProtocol.h"
@@ -20,7 +21,7 @@ auto Ask(Query query) -> std::optional<decltype(query())> {
 }
 
 std::string OrDash(const std::optional<std::string>& text) {
-    return text && !text->empty() ? *text : "-";
+    return text && !text->empty() ? Printable(*text) : "-";
 }
 
 // The version without the blank the window puts before it.
@@ -85,11 +86,11 @@ std::vector<ListedDevice> ListVeltDevices(HidBackend& backend) {
 void PrintListing(std::ostream& out, const std::vector<ListedDevice>& devices) {
     for (const ListedDevice& device : devices) {
         const HidInterfaceInfo& info = device.info;
-        out << info.path << '\n';
+        out << Printable(info.path) << '\n';
         out << "  mode:           " << ModeName(info.productId) << '\n';
         if (!info.location.empty()) {
             // What --device takes to name this one device while it changes paths.
-            out << "  location:       " << info.location << '\n';
+            out << "  location:       " << Printable(info.location) << '\n';
         }
         if (device.openError) {
             out << "  product ID:     " << Hex4(info.productId) << '\n';

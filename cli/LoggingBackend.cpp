@@ -1,6 +1,7 @@
 #include "cli/LoggingBackend.h"
 
 #include "cli/DeviceListing.h"
+#include "cli/Text.h"
 
 namespace velt::cli {
 
@@ -59,7 +60,8 @@ class LoggingDevice final : public HidDevice {
 
 void LoggingBackend::Line(const std::string& text) {
     const std::lock_guard lock(lock_);
-    log_ << "hid: " << text << std::endl;
+    // Paths, locations and strings come from devices.
+    log_ << "hid: " << Printable(text) << std::endl;
 }
 
 std::vector<HidInterfaceInfo> LoggingBackend::ListInterfaces() {

@@ -198,7 +198,7 @@ class ProductionLine {
         DeviceRun& run = runs_.emplace_back();
         run.info = info;
         run.serial = std::move(serial);
-        run.row = board_.Add(PlaceOf(info) + " " + run.serial.value_or("-"));
+        run.row = board_.Add(Printable(PlaceOf(info) + " " + run.serial.value_or("-")));
         run.startMs = session_.clock.NowMs();
         // Counted before it runs, so that a virtual clock waits for it from the start.
         session_.clock.ThreadStarted();
@@ -303,8 +303,9 @@ class ProductionLine {
         std::vector<std::vector<std::string>> rows{
             {"Location", "Serial", "Result", "Records", "Time", ""}};
         for (const DeviceRun& run : runs_) {
-            rows.push_back({PlaceOf(run.info), run.serial.value_or("-"), ResultName(run),
-                            Records(run), MinutesSeconds(run.endMs - run.startMs), Reason(run)});
+            rows.push_back({Printable(PlaceOf(run.info)), Printable(run.serial.value_or("-")),
+                            ResultName(run), Records(run), MinutesSeconds(run.endMs - run.startMs),
+                            Reason(run)});
         }
         std::vector<std::size_t> widths(rows.front().size(), 0);
         for (const auto& row : rows) {
@@ -364,7 +365,7 @@ int FlashAll(Session& session, const FlashOptions& options, const FirmwareImage&
     }
     std::string places;
     for (const HidInterfaceInfo& info : velts) {
-        places += (places.empty() ? "" : ", ") + PlaceOf(info);
+        places += (places.empty() ? "" : ", ") + Printable(PlaceOf(info));
     }
     session.out << "Found " << velts.size() << (velts.size() == 1 ? " Velt-USB: " : " Velt-USBs: ")
                 << places << std::endl;
@@ -465,7 +466,9 @@ int WatchAndFlash(Session& session, const FlashOptions& options, const FirmwareI
                 if (!place.failingSinceMs) {
                     place.failingSinceMs = now;
                 } else if (now - *place.failingSinceMs >= kQuietRetryMs) {
-                    board.Message(key + ": cannot be opened: " + OpenErrorText(error.kind()), true);
+                    board.Message(
+                        Printable(key) + ": cannot be opened: " + OpenErrorText(error.kind()),
+                        true);
                     place.settled = true;
                 }
                 continue;
@@ -475,7 +478,7 @@ int WatchAndFlash(Session& session, const FlashOptions& options, const FirmwareI
                 serial ? doneSerials.count(*serial) > 0
                        : place.doneHere && (!returned || now - place.goneMs <= kAwayForNewMs);
             if (again) {
-                board.Message(key + " " + serial.value_or("-") + ": already done");
+                board.Message(Printable(key + " " + serial.value_or("-")) + ": already done");
                 if (options.json) {
                     json.Emit("already-done",
                               R"(,"device":)" + JsonString(key) +

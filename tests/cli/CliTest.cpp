@@ -166,9 +166,17 @@ TEST_F(CliTest, UsageAndImageErrorsExitTwoBeforeTheDeviceIsTouched) {
 
 TEST_F(CliTest, ListShowsEachVeltInterfaceAndWhyOneCannotBeOpened) {
     bus.AddDevice({.productId = 0x0100});
-    bus.AddVelt({.version = 0x010A, .serial = std::nullopt});
+    // Strings the device chose are shown, never obeyed.
+    bus.AddVelt({.version = 0x010A,
+                 .manufacturer = "Velt\x1b[31m\nX",
+                 .product = "Velt\u202e-USB",
+                 .serial = std::nullopt});
     bus.AddDevice({.productId = bootloaderProductId}, {.open = DeviceErrorKind::PermissionDenied});
 
+    EXPECT_EQ(Run({"--verbose", "list"}), kExitSuccess);
+    EXPECT_THAT(err.str(),
+                HasSubstr("GetString Manufacturer /sim/hidraw1 -> \"Velt\\x1b[31m\\nX\""));
+    EXPECT_EQ(err.str().find('\x1b'), std::string::npos);
     EXPECT_EQ(Run({"list"}), kExitSuccess);
     EXPECT_EQ(out.str(),
               "/sim/hidraw1\n"
@@ -176,8 +184,8 @@ TEST_F(CliTest, ListShowsEachVeltInterfaceAndWhyOneCannotBeOpened) {
               "  location:       1-2\n"
               "  vendor:product: 1209:2442\n"
               "  version:        1.A\n"
-              "  manufacturer:   Velt Instruments\n"
-              "  product:        Velt-USB\n"
+              "  manufacturer:   Velt\\x1b[31m\\nX\n"
+              "  product:        Velt\\u202e-USB\n"
               "  serial:         -\n"
               "  feature report: 41 bytes\n"
               "/sim/hidraw2\n"
@@ -307,6 +315,12 @@ TEST_F(CliTest, JsonGivesOneObjectALineEndingInTheResult) {
 TEST(CliText, NamesShowControlsJsonStaysValidAndSecondsNeverBecomeNoLimit) {
     EXPECT_EQ(Printable("a\x1b[2J\n\u009b\xff\tb/Прибор"), "a\\x1b[2J\\n\\u009b\\xff\\tb/Прибор");
     EXPECT_EQ(JsonString("a\"\\\n\xff"), "\"a\\\"\\\\\\u000a\uFFFD\"");
+    // A typed escape and the real thing differ; a Windows path stays as it can be copied;
+    // a right-to-left override cannot turn a name around.
+    EXPECT_EQ(Printable("lit\\x1b.bin \x1b"), "lit\\\\x1b.bin \\x1b");
+    EXPECT_EQ(Printable("\\\\?\\hid#vid_1209"), "\\\\?\\hid#vid_1209");
+    EXPECT_EQ(Printable("\u202egpj.exe"), "\\u202egpj.exe");
+    EXPECT_EQ(JsonString("\u202e\u0085"), "\"\\u202e\\u0085\"");
     const std::pair<const char*, std::optional<std::uint64_t>> seconds[] = {
         {"0", 0},         {"0.0001", 1}, {"2.5", 2500}, {"31536000", 31'536'000'000},
         {"31536001", {}}, {"-1", {}},    {"nan", {}},   {"inf", {}},
