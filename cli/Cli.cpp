@@ -195,10 +195,8 @@ int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome)
     return end(status, "cancelled", status == kExitTimedOut ? "timed out" : "cancelled");
 }
 
-}  // namespace
-
-int RunCli(const std::vector<std::string>& args, const CliStreams& streams,
-           CliEnvironment& environment) {
+int RunCommand(const std::vector<std::string>& args, const CliStreams& streams,
+               CliEnvironment& environment) {
     CLI::App app{"Writes firmware into the Velt-USB."};
     app.name(kProgram);
     app.set_version_flag("--version", product::versionText);
@@ -362,6 +360,24 @@ int RunCli(const std::vector<std::string>& args, const CliStreams& streams,
                         << std::endl;
         } else {
             streams.out << line << std::endl;
+        }
+    }
+    return status;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, const CliStreams& streams,
+           CliEnvironment& environment) {
+    int status = RunCommand(args, streams, environment);
+    // A failed write never stops the work (a transfer goes on); it is said once, at the end.
+    streams.out.flush();
+    if (!streams.out) {
+        streams.err << kProgram
+                    << ": standard output could not be written; what it should have shown is lost"
+                    << std::endl;
+        if (status == kExitSuccess) {
+            status = kExitOutputLost;
         }
     }
     return status;

@@ -18,6 +18,9 @@ inline constexpr int kExitUpdateFailed = 1;
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitNoDevice = 3;
 inline constexpr int kExitTimedOut = 4;
+// Everything else went well, but standard output could not be written (a full disk, a
+// reader that went away): what was to be shown is lost.
+inline constexpr int kExitOutputLost = 5;
 inline constexpr int kExitInterrupted = 130;
 
 struct CliStreams {

@@ -312,6 +312,23 @@ TEST_F(CliTest, JsonGivesOneObjectALineEndingInTheResult) {
               R"(firmware was not completely written. Start the update again."})");
 }
 
+// A write to standard output that failed is said on standard error; the status says so
+// when nothing else went wrong, and keeps what went wrong otherwise.
+TEST_F(CliTest, AnOutputThatCannotBeWrittenIsSaidAndTheStatusTellsIt) {
+    velt = &bus.AddVelt({});
+    const std::string path = Image(400);
+    out.setstate(std::ios::badbit);
+    EXPECT_EQ(Run({"flash", path}), kExitOutputLost);
+    EXPECT_EQ(velt->firmware(), image);
+    EXPECT_THAT(err.str(), HasSubstr("standard output could not be written"));
+    bus.Unplug(velt->path());
+    EXPECT_EQ(Run({"flash", path}), kExitNoDevice);
+    EXPECT_THAT(err.str(), HasSubstr("standard output could not be written"));
+    out.clear();
+    EXPECT_EQ(Run({"flash", path}), kExitNoDevice);
+    EXPECT_THAT(err.str(), Not(HasSubstr("standard output")));
+}
+
 TEST(CliText, NamesShowControlsJsonStaysValidAndSecondsNeverBecomeNoLimit) {
     EXPECT_EQ(Printable("a\x1b[2J\n\u009b\xff\tb/Прибор"), "a\\x1b[2J\\n\\u009b\\xff\\tb/Прибор");
     EXPECT_EQ(JsonString("a\"\\\n\xff"), "\"a\\\"\\\\\\u000a\uFFFD\"");

@@ -69,10 +69,13 @@ TEST(FlashBinary, SignalsAndAClosedPipeNeverLeaveTheDeviceHalfWritten) {
         EXPECT_NE(output.find(whole), std::string::npos) << signal << ": " << output;
     }
 
+    // The update is done; the status says that its output was lost (5), and so does a full
+    // disk.
     const auto [status, output] =
-        RunShell("bash -c \"" + flash + " --json 2>/dev/null | " +
-                 "head -n 1 >/dev/null; echo status \\${PIPESTATUS[0]}\"");
-    EXPECT_EQ(output, "status 0\n");
+        RunShell("bash -c \"" + flash + " --json 2>/dev/null | head -n 1 >/dev/null; echo " +
+                 "status \\${PIPESTATUS[0]}\"; " + VELT_USB_FLASH +
+                 " --simulate list >/dev/full 2>&1; echo status $?");
+    EXPECT_EQ(output, "status 5\nstatus 5\n");
 }
 
 }  // namespace
