@@ -39,14 +39,18 @@ void ReportUnusable(Session& session, const std::vector<UnusableDevice>& unusabl
     }
 }
 
-int List(Session& session) {
+int List(Session& session, bool json) {
     const std::vector<ListedDevice> devices = ListVeltDevices(session.backend);
     if (devices.empty()) {
         session.io.err << kProgram << ": no Velt-USB found" << std::endl;
         return kExitNoDevice;
     }
-    PrintListing(session.out, devices);
-    session.out.flush();
+    if (json) {
+        PrintListingJson(session.io.out, devices);
+    } else {
+        PrintListing(session.out, devices);
+    }
+    session.io.out.flush();
     const bool usable = std::any_of(devices.begin(), devices.end(),
                                     [](const ListedDevice& device) { return !device.openError; });
     return usable ? kExitSuccess : kExitNoDevice;
@@ -110,6 +114,9 @@ int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome)
     // Every way out: the exit status, and with --json the result line.
     const auto end = [&](int status, const std::string& error, const std::string& message) {
         if (options.json) {
+            if (session.beforeLast) {
+                session.beforeLast(result.outcome);
+            }
             json.Result(result.outcome, status, result, error, message);
         }
         return status;
@@ -195,8 +202,14 @@ int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome)
     return end(status, "cancelled", status == kExitTimedOut ? "timed out" : "cancelled");
 }
 
+// Runs the command; a usage error's message is left in `usage` as well.
 int RunCommand(const std::vector<std::string>& args, const CliStreams& streams,
-               CliEnvironment& environment) {
+               CliEnvironment& environment, std::string& usage) {
+    const auto usageError = [&](const std::string& message) {
+        streams.err << kProgram << ": " << message << std::endl;
+        usage = message;
+        return kExitUsage;
+    };
     CLI::App app{"Writes firmware into the Velt-USB."};
     app.name(kProgram);
     app.set_version_flag("--version", product::versionText);
@@ -272,36 +285,30 @@ int RunCommand(const std::vector<std::string>& args, const CliStreams& streams,
         }
         if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr) {
             // Quoted, so that an empty or blank argument is seen too.
-            streams.err << kProgram << ": not expected:";
+            std::string message = "not expected:";
             for (const std::string& extra : app.remaining(true)) {
-                streams.err << " '" << Printable(extra) << "'";
+                message += " '" + Printable(extra) + "'";
             }
-            streams.err << std::endl;
-        } else {
-            streams.err << kProgram << ": " << Printable(error.what()) << std::endl;
+            return usageError(message);
         }
-        return kExitUsage;
+        return usageError(Printable(error.what()));
     }
     if (flash->parsed() && flashOptions.image.empty()) {
-        streams.err << kProgram << ": IMAGE is empty: name the firmware image file" << std::endl;
-        return kExitUsage;
+        return usageError("IMAGE is empty: name the firmware image file");
     }
     // Seconds are checked here rather than by the parser, so that the message says in one
     // line what the option takes. --wait without a value waits without limit.
     const auto seconds = [&](const char* option, const std::string& text) {
         const auto ms = ParseSeconds(text);
         if (!ms) {
-            streams.err << kProgram << ": " << option << " takes a number of seconds from 0 to "
-                        << kMaxSeconds << ", not '" << Printable(text) << "'" << std::endl;
+            usageError(std::string(option) + " takes a number of seconds from 0 to " +
+                       std::to_string(kMaxSeconds) + ", not '" + Printable(text) + "'");
         }
         return ms;
     };
     // An empty name would match nothing, or anything, depending on who reads it.
     if (deviceOption->count() > 0 && flashOptions.device.empty()) {
-        streams.err << kProgram
-                    << ": --device is empty: name a device's location, path or serial number"
-                    << std::endl;
-        return kExitUsage;
+        return usageError("--device is empty: name a device's location, path or serial number");
     }
     if (waitOption->count() > 0) {
         flashOptions.waitMs = waitText.empty() && !emptyWait ? 0 : seconds("--wait", waitText);
@@ -335,33 +342,45 @@ int RunCommand(const std::vector<std::string>& args, const CliStreams& streams,
     Session session{*backend,
                     environment.clock,
                     streams,
-                    flashOptions.json && !list->parsed() ? nothing : streams.out,
+                    flashOptions.json ? nothing : streams.out,
                     environment.interrupts,
                     environment.terminalIn,
                     environment.terminalOut,
                     monitor};
-    UpdateOutcome outcome = UpdateOutcome::None;
-    const int status = list->parsed() ? List(session) : Flash(session, flashOptions, outcome);
-    if (!simulation.simulate) {
-        return status;
-    }
-    // One line for the one device; with several, one line per device, named by its place.
-    std::vector<std::string> lines;
-    if (velts.size() <= 1 && !flashOptions.all && !flashOptions.watch) {
-        lines.push_back(DemoResultLine(velts.empty() ? nullptr : velts.front(), outcome));
-    } else {
-        for (const sim::SimulatedVelt* velt : velts) {
-            lines.push_back(DemoDeviceLine(*velt));
+    // The simulated devices' summary: one line for the one device; with several, one line
+    // per device, named by its place. With --json it comes just before the last object, so
+    // that the result stays last.
+    // `list --json` prints devices and nothing else.
+    bool summarized = !simulation.simulate || (flashOptions.json && list->parsed());
+    const auto summarize = [&](UpdateOutcome outcome) {
+        if (summarized) {
+            return;
         }
-    }
-    for (const std::string& line : lines) {
-        if (flashOptions.json) {
-            streams.out << R"({"event":"simulated-device","line":)" << JsonString(line) << '}'
-                        << std::endl;
+        summarized = true;
+        std::vector<std::string> lines;
+        if (velts.size() <= 1 && !flashOptions.all && !flashOptions.watch) {
+            lines.push_back(DemoResultLine(velts.empty() ? nullptr : velts.front(), outcome));
         } else {
-            streams.out << line << std::endl;
+            for (const sim::SimulatedVelt* velt : velts) {
+                lines.push_back(DemoDeviceLine(*velt));
+            }
         }
+        for (const std::string& line : lines) {
+            if (flashOptions.json) {
+                streams.out << R"({"event":"simulated-device","line":)" << JsonString(line) << '}'
+                            << std::endl;
+            } else {
+                streams.out << line << std::endl;
+            }
+        }
+    };
+    if (flashOptions.json) {
+        session.beforeLast = summarize;
     }
+    UpdateOutcome outcome = UpdateOutcome::None;
+    const int status =
+        list->parsed() ? List(session, flashOptions.json) : Flash(session, flashOptions, outcome);
+    summarize(outcome);
     return status;
 }
 
@@ -369,7 +388,15 @@ int RunCommand(const std::vector<std::string>& args, const CliStreams& streams,
 
 int RunCli(const std::vector<std::string>& args, const CliStreams& streams,
            CliEnvironment& environment) {
-    int status = RunCommand(args, streams, environment);
+    std::string usage;
+    int status = RunCommand(args, streams, environment, usage);
+    // With --json a usage error is an object too, so that a program reading the output
+    // learns why nothing happened.
+    const auto json = std::find(args.begin(), std::find(args.begin(), args.end(), "--"), "--json");
+    if (!usage.empty() && json != args.end() && *json == "--json") {
+        streams.out << R"({"event":"result","result":"failure","exit":)" << kExitUsage
+                    << R"(,"error":"usage","message":)" << JsonString(usage) << '}' << std::endl;
+    }
     // A failed write never stops the work (a transfer goes on); it is said once, at the end.
     streams.out.flush();
     if (!streams.out) {

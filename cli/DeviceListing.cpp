@@ -112,4 +112,34 @@ void PrintListing(std::ostream& out, const std::vector<ListedDevice>& devices) {
     }
 }
 
+void PrintListingJson(std::ostream& out, const std::vector<ListedDevice>& devices) {
+    for (const ListedDevice& device : devices) {
+        const HidInterfaceInfo& info = device.info;
+        std::string line = R"({"event":"device","path":)" + JsonString(info.path);
+        if (!info.location.empty()) {
+            line += R"(,"location":)" + JsonString(info.location);
+        }
+        line += R"(,"mode":")" + std::string(ModeName(info.productId)) + R"(","vendorId":")" +
+                Hex4(info.vendorId) + R"(","productId":")" + Hex4(info.productId) + '"';
+        if (device.openError) {
+            line += R"(,"error":)" + JsonString(OpenErrorText(*device.openError));
+        } else {
+            line += R"(,"version":)" + JsonString(VersionText(info.version));
+            const std::pair<const char*, const std::optional<std::string>*> strings[] = {
+                {"manufacturer", &device.manufacturer},
+                {"product", &device.product},
+                {"serial", &device.serial}};
+            for (const auto& [name, text] : strings) {
+                if (*text) {
+                    line += std::string(R"(,")") + name + R"(":)" + JsonString(**text);
+                }
+            }
+            if (device.featureReportLength) {
+                line += R"(,"featureReport":)" + std::to_string(*device.featureReportLength);
+            }
+        }
+        out << line << "}\n";
+    }
+}
+
 }  // namespace velt::cli

@@ -26,6 +26,10 @@ struct ListedDevice {
 // Opens every present Velt-USB in turn, reads what it tells about itself and lets it go.
 std::vector<ListedDevice> ListVeltDevices(HidBackend& backend);
 
+// `list --json`: one object a device, {"event":"device",...}, with what PrintListing
+// shows; absent answers are left out, and a device that cannot be opened has "error".
+void PrintListingJson(std::ostream& out, const std::vector<ListedDevice>& devices);
+
 // Four lower-case hexadecimal digits.
 std::string Hex4(std::uint16_t value);
 // "application" or "bootloader".

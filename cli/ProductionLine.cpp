@@ -250,6 +250,9 @@ class ProductionLine {
                      << (failed > 0 ? ", " + std::to_string(failed) + " not" : std::string()) << '.'
                      << std::endl;
         if (options_.json) {
+            if (session_.beforeLast) {
+                session_.beforeLast(UpdateOutcome::None);
+            }
             json_.Emit("summary", R"(,"devices":)" + std::to_string(runs_.size()) +
                                       R"(,"succeeded":)" + std::to_string(succeeded) +
                                       R"(,"failed":)" + std::to_string(failed) + R"(,"exit":)" +

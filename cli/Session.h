@@ -11,6 +11,7 @@
 #include "device/Clock.h"
 #include "device/DeviceMonitor.h"
 #include "device/HidDevice.h"
+#include "update/UpdateListener.h"
 
 namespace velt::cli {
 
@@ -42,6 +43,9 @@ struct Session {
     bool terminalOut;
     // Tells when devices come and go; null where the platform cannot.
     DeviceMonitor* monitor = nullptr;
+    // With --json, called once just before the last object (the result, or the summary of
+    // several devices), with the outcome of the one update; may be empty.
+    std::function<void(UpdateOutcome)> beforeLast = {};
 };
 
 // Tries `found` now and, while `waitMs` allows (absent: not at all; 0: without limit), again

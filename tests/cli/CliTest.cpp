@@ -310,6 +310,26 @@ TEST_F(CliTest, JsonGivesOneObjectALineEndingInTheResult) {
               R"({"event":"result","result":"failure","exit":1,"records":2,"total":10,)"
               R"("error":"record-refused","message":"The device refused record 3 of 10. The )"
               R"(firmware was not completely written. Start the update again."})");
+
+    // Every way it ends is JSON: a usage error, a listing, and with a simulated device the
+    // result still last.
+    EXPECT_EQ(Run({"--json", "flash", path, "--timeout", "x"}), kExitUsage);
+    EXPECT_EQ(out.str(), R"({"event":"result","result":"failure","exit":2,"error":"usage",)"
+                         R"("message":"--timeout takes a number of seconds from 0 to 31536000, )"
+                         "not 'x'\"}\n");
+    EXPECT_EQ(Run({"--json", "list"}), kExitSuccess);
+    // The refused update left the device in its bootloader.
+    EXPECT_EQ(out.str(), R"({"event":"device","path":"/sim/hidraw1","location":"1-1",)"
+                         R"("mode":"bootloader","vendorId":"1209","productId":"b038",)"
+                         R"("version":"1.2","manufacturer":"Velt Instruments",)"
+                         R"("product":"Velt-USB","serial":"VU-000123","featureReport":41})"
+                         "\n");
+    EXPECT_EQ(Run({"--simulate", "--reenumerate-ms", "50", "--json", "flash", path}), kExitSuccess);
+    const std::string simulated = out.str();
+    EXPECT_THAT(simulated, HasSubstr(R"("simulated-device")"));
+    EXPECT_TRUE(simulated.ends_with("\n") &&
+                simulated.rfind(R"({"event":"result","result":"success")") == simulated.rfind('{'))
+        << simulated;
 }
 
 // A write to standard output that failed is said on standard error; the status says so
