@@ -42,7 +42,8 @@ struct DeviceRun {
     std::uint64_t startMs = 0;
     std::uint64_t endMs = 0;
     UpdateResult result;
-    std::string problem;  // why it was never updated: gone, cannot be opened
+    std::string problem;    // why it was never updated: gone, cannot be opened
+    bool switched = false;  // the mode switch went out: the device may be in its bootloader
     std::atomic<bool> finished = false;
     std::thread thread;
 };
@@ -93,6 +94,10 @@ std::string Reason(const DeviceRun& run) {
         return "stopped after " + std::to_string(result.recordsSent) + " of " +
                std::to_string(result.totalRecords) + " records: not completely written";
     }
+    if (run.switched) {
+        return "cancelled after the switch: no firmware was written; the device may be waiting "
+               "in its bootloader, run the update again";
+    }
     return "cancelled: no firmware was written";
 }
 
@@ -128,6 +133,7 @@ class RunListener final : public UpdateListener {
     void OnPhase(UpdatePhase phase) override {
         switch (phase) {
             case UpdatePhase::SwitchingToBootloader:
+                switched_ = true;
                 board_.Update(row_, "switching to bootloader");
                 break;
             case UpdatePhase::WaitingForDevice:
@@ -166,12 +172,14 @@ class RunListener final : public UpdateListener {
         board_.Notice(decision.notice);
         return decision.stop;
     }
+    bool Switched() const { return switched_; }
 
   private:
     DeviceBoard& board_;
     std::size_t row_;
     Clock& clock_;
     StopRule rule_;
+    bool switched_ = false;
     std::uint64_t transferStartMs_ = 0;
     int loggedTenth_ = 0;
     int shownPercent_ = -1;
@@ -288,6 +296,7 @@ class ProductionLine {
                                   &image_,
                                   AtLocation(run.info.location)};
             run.result = UpdateFirmware(context);
+            run.switched = listener.Switched();
         }
         run.endMs = session_.clock.NowMs();
         if (options_.json) {

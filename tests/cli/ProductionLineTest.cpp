@@ -159,6 +159,20 @@ TEST_F(ProductionLineTest, OneDeviceFailingFailsTheRunAndTheTableAndJsonNameIt) 
                 HasSubstr(R"({"event":"summary","devices":3,"succeeded":2,"failed":1,)"));
 }
 
+// Ctrl-C after the switch, while the device is away: its row says where it may be now.
+TEST_F(ProductionLineTest, ARowCancelledAfterTheSwitchSaysTheDeviceMayBeInItsBootloader) {
+    sim::VeltBehaviour slow;
+    slow.reenumerateMs = 10'000;
+    Add(1, slow);
+    bus.SetReportHook([&](const sim::ReportRecord&) { interrupts.Interrupt(); });
+    EXPECT_EQ(Run({"flash", "--all", path}), kExitInterrupted);
+    EXPECT_TRUE(HasLine(out.str(),
+                        "1-1 +SN-1 +cancelled .*cancelled after the switch: no "
+                        "firmware was written; the device may be waiting in its "
+                        "bootloader, run the update again"))
+        << out.str();
+}
+
 TEST_F(ProductionLineTest, EachDeviceIsFollowedByItsPlaceWhateverComesBackFirst) {
     // The first device takes longest to come back, so the second's bootloader is found first.
     sim::VeltBehaviour slow;
