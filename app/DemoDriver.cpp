@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "device/Utf8.h"
 #include "device/VeltProtocol.h"
 #include "device/simulated/SimulatedBus.h"
 
@@ -70,7 +71,7 @@ void DemoDriver::Save(const std::string& file) {
         std::filesystem::create_directories(folder, error);
     }
     if (!SaveClientArea(file)) {
-        std::cerr << "cannot save " << file << std::endl;
+        std::cerr << "cannot save " << Printable(file) << std::endl;
     }
 }
 

@@ -2,12 +2,19 @@
 
 #include <charconv>
 #include <cstdint>
+#include <cstdio>
 #include <string_view>
 #include <vector>
 
 #include "Product.h"
+#include "device/Utf8.h"
 
 namespace velt {
+
+namespace {
+// The longest time option, in milliseconds: a day.
+constexpr int kDayMs = 86'400'000;
+}  // namespace
 
 std::uint16_t ParseHex16(const std::string& option, const std::string& text) {
     std::string_view digits = text;
@@ -53,7 +60,7 @@ void SimulatedDeviceOptions::AddTo(CLI::App& app, const std::string& group) {
                            "Time until it is back in bootloader mode"));
     grouped(app.add_flag("--ignore-switch", options.behaviour.ignoreSwitch,
                          "The device ignores the mode switch"));
-    const CLI::Range kDayRange(0, 86'400'000);  // milliseconds
+    const CLI::Range kDayRange(0, kDayMs);
     // Each of these takes one value a time and may be given again.
     const auto repeatable = [&](CLI::Option* option) {
         return grouped(option->allow_extra_args(false));
@@ -116,6 +123,10 @@ void SimulatedDeviceOptions::ApplyFaults(const std::string& option,
         if (!count || !device) {
             throw CLI::ValidationError(option, "not N or N@DEVICE: " + value);
         }
+        // 0 would be no fault at all, which leaving the option out already says.
+        if (*count == 0) {
+            throw CLI::ValidationError(option, "N counts records from 1: " + value);
+        }
         if (at == std::string::npos) {
             target_.behaviour.*field = *count;
         } else if (*device < 1 || *device > devices) {
@@ -175,7 +186,7 @@ std::optional<int> ParseDemoOptions(int argc, const char* const* argv, DemoOptio
                    "Save transfer.png half-way through an update and end.png at the end");
     app.add_option("--close-after-ms", options.closeAfterMs,
                    "Ask the window to close (as its close box does) this long after it is shown")
-        ->check(CLI::PositiveNumber);
+        ->check(CLI::Range(1, kDayMs));
 
     try {
         app.parse(argc, argv);
@@ -184,7 +195,8 @@ std::optional<int> ParseDemoOptions(int argc, const char* const* argv, DemoOptio
         if (error.get_exit_code() == 0) {
             return app.exit(error, out, err);  // --help
         }
-        err << app.get_name() << ": " << error.what() << std::endl;
+        // The value as typed is shown, never obeyed by the terminal.
+        err << app.get_name() << ": " << Printable(error.what()) << std::endl;
         return 2;
     }
     return std::nullopt;

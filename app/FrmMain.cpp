@@ -7,6 +7,7 @@
 #include "Product.h"
 #include "app/Layout.h"
 #include "device/IdentityDisplay.h"
+#include "update/FirmwareImage.h"
 #include "update/UpdateSequence.h"
 
 namespace velt {
@@ -75,6 +76,11 @@ std::string FrmMain::imagePath() const {
 void FrmMain::Form_Load() {
     if (!FileExists(imagePath())) {
         fileMissing = true;
+        // What is there but out of reach (a folder that may not be searched, a path on
+        // through a file) is said as the command line says it; only what is plainly not
+        // there is "Cannot find".
+        const ImageLoad load = LoadFirmwareImage(imagePath(), imageName_);
+        fileError_ = load.missing || load.image ? "Cannot find " + imageName_ : load.message;
         return;
     }
     window_.ShowWindow();
@@ -92,7 +98,7 @@ void FrmMain::Form_Activate() {
     }
     activated_ = true;
     if (fileMissing) {
-        window_.MessageBox("Cannot find " + imageName_, kFileErrorTitle, kMessageBoxCritical);
+        window_.MessageBox(fileError_, kFileErrorTitle, kMessageBoxCritical);
         window_.Unload(ExitStatusFor(UpdateOutcome::Failure));
         return;
     }

@@ -36,6 +36,7 @@ class FrmMain final : public WindowEvents, private UpdateListener {
     // the image's name.
     std::string imagePath() const;
 
+    // The image is not there to be checked at start-up: the window is not shown.
     bool fileMissing = false;
     short progressFullWidth = 0;
     DeviceState state;
@@ -57,6 +58,7 @@ class FrmMain final : public WindowEvents, private UpdateListener {
     std::string applicationFolder_;
     std::string imageArgument_;
     std::string imageName_;  // how messages call the image
+    std::string fileError_;  // why, when fileMissing
     UpdateOutcome outcome_ = UpdateOutcome::None;
     bool activated_ = false;
     bool unloaded_ = false;

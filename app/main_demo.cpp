@@ -13,6 +13,7 @@
 #include "app/DemoOptions.h"
 #include "app/FrmMain.h"
 #include "app/qt/QtWindow.h"
+#include "device/Utf8.h"
 #include "device/simulated/SimulatedBus.h"
 
 namespace {
@@ -55,6 +56,11 @@ int main(int argc, char** argv) {
         return *status;
     }
 
+    if (const auto missing = velt::MissingDisplay()) {
+        std::cerr << "velt-usb-firmware-demo: " << *missing << std::endl;
+        std::cout << velt::DemoResultLine(nullptr, velt::UpdateOutcome::None) << std::endl;
+        return 1;
+    }
     QApplication app(argc, argv);
     velt::SteadyClock clock;
     velt::sim::SimulatedBus bus(clock);
@@ -74,8 +80,9 @@ int main(int argc, char** argv) {
     const bool unattended =
         options.autoUpdate || !options.screenshot.empty() || options.closeAfterMs > 0;
     window.SetMessageBoxObserver([unattended](QMessageBox& box) {
-        std::cerr << "message box: " << box.windowTitle().toStdString() << ": "
-                  << box.text().toStdString() << std::endl;
+        // The text names the image as the user typed it.
+        std::cerr << "message box: " << velt::Printable(box.windowTitle().toStdString()) << ": "
+                  << velt::Printable(box.text().toStdString()) << std::endl;
         if (unattended) {
             QTimer::singleShot(kUnattendedMessageMs, &box, &QMessageBox::accept);
         }

@@ -5,13 +5,12 @@
 #include <string>
 #include <string_view>
 
+#include "device/Utf8.h"
+
 namespace velt::cli {
 
-// A name as the terminal should show it: control characters (C0, DEL, C1), bidirectional
-// marks and overrides and bytes that are not UTF-8 become visible escapes (\n, \x1b,
-// \u009b, \u202e, \xff) instead of being obeyed; a backslash that would read as the start
-// of such an escape is doubled. Every string from a device or a user goes through it.
-std::string Printable(std::string_view text);
+// The one escaping function for what reaches the terminal.
+using velt::Printable;
 
 // `text` as a JSON string, quotes included: control characters and bidirectional marks
 // escaped, a byte that is not UTF-8 replaced by U+FFFD, so that the output is always valid

@@ -41,6 +41,7 @@ ImageLoad LoadFirmwareImage(const std::string& path, const std::string& name) {
     switch (read.status) {
         case FileRead::Status::Missing:
             load.message = "Cannot find " + name + "." + replace;
+            load.missing = true;
             return load;
         case FileRead::Status::NotRegular:
             load.message = name + " is not a file." + replace;

@@ -27,10 +27,11 @@ class FirmwareImage {
 };
 
 // The image, or what is wrong with it and what to do, in a sentence or two. `name` is
-// how the messages call the file.
+// how the messages call the file. Every program describes an unusable image with this.
 struct ImageLoad {
     std::optional<FirmwareImage> image;
     std::string message;
+    bool missing = false;  // nothing at all at the path, so a program may say it its own way
 };
 ImageLoad LoadFirmwareImage(const std::string& path, const std::string& name);
 

@@ -12,7 +12,9 @@ namespace {
 
 FileRead Failed(int error) {
     FileRead read;
-    read.status = error == ENOENT || error == ENOTDIR ? FileRead::Status::Missing
+    // A path that goes on through a file ("image.bin/x") is not missing: it could never be
+    // there, and the system's words say why.
+    read.status = error == ENOENT                     ? FileRead::Status::Missing
                   : error == EACCES || error == EPERM ? FileRead::Status::Denied
                                                       : FileRead::Status::Error;
     read.error = std::generic_category().message(error);

@@ -325,6 +325,16 @@ void QtWindow::CloseRequested() {
     }
 }
 
+std::optional<std::string> MissingDisplay() {
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        if (!qEnvironmentVariableIsEmpty(name)) {
+            return std::nullopt;
+        }
+    }
+    return "no display to show the window on: DISPLAY is not set (QT_QPA_PLATFORM=offscreen "
+           "runs without one)";
+}
+
 int RunWindow(QApplication& app, QtWindow& window, WindowEvents& events) {
     QApplication::setQuitOnLastWindowClosed(false);
     window.SetEvents(&events);

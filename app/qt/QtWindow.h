@@ -3,6 +3,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <QIcon>
@@ -89,6 +90,11 @@ class QtWindow final : public WindowSystem {
 QImage MakeWindowIconImage(int size);
 // The window icon with its 32x32 and 16x16 images.
 QIcon MakeWindowIcon();
+
+// Why Qt would find nothing to show the window on, or nullopt when it may: no platform named
+// (QT_QPA_PLATFORM) and no display (DISPLAY, WAYLAND_DISPLAY). Qt aborts the program in
+// QApplication's constructor then, so a program asks first and says so in one line.
+std::optional<std::string> MissingDisplay();
 
 // Runs the window: Form_Load, shows the window if the logic has not, Form_Activate once
 // it is shown, the event loop, then Form_Terminate. Returns the exit status the unload

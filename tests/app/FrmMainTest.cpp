@@ -6,6 +6,7 @@
 #include "device/simulated/SimulatedBus.h"
 #include "tests/support/FakeWindow.h"
 #include "tests/support/TempDir.h"
+#include "update/FirmwareImage.h"
 
 namespace velt {
 namespace {
@@ -54,6 +55,24 @@ TEST(FrmMain, MissingImageIsReportedOnceAndNothingIsOpened) {
     EXPECT_EQ(r.window.boxes[0].title, "File Error");
     EXPECT_EQ(r.window.boxes[0].style, 16);
     EXPECT_TRUE(r.bus.calls().empty());
+    r.ExpectClosedWith(1);
+}
+
+// An image that is there but out of reach is described as the command line describes it.
+TEST(FrmMain, AnImagePathThroughAFileIsNotCalledMissing) {
+    test::TempDir elsewhere;
+    test::WriteFile(elsewhere.path() / "file.bin", test::PatternBytes(80));
+    const std::string through = elsewhere.str() + "/file.bin/x";
+    Rig r(80, through);
+    r.Start();
+    ASSERT_EQ(r.window.boxes.size(), 1U);
+    EXPECT_EQ(r.window.boxes[0].title, "File Error");
+    const ImageLoad load = LoadFirmwareImage(through, through);
+    // Windows calls such a path not found; POSIX says why it cannot be.
+    if (std::filesystem::path::preferred_separator == '/') {
+        EXPECT_EQ(load.message, through + " cannot be read: Not a directory.");
+    }
+    EXPECT_EQ(r.window.boxes[0].text, load.missing ? "Cannot find " + through : load.message);
     r.ExpectClosedWith(1);
 }
 

@@ -10,8 +10,9 @@ namespace velt {
 namespace {
 
 // The exit status the command line stops with (-1: it carries on), and the options. Whatever
-// stops it with a failure says why in one line naming the option; help shows every option.
-std::pair<int, DemoOptions> Parse(std::vector<const char*> args) {
+// stops it with a failure says why in one line naming the option, into `errText` when given;
+// help shows every option.
+std::pair<int, DemoOptions> Parse(std::vector<const char*> args, std::string* errText = nullptr) {
     args.insert(args.begin(), "velt-usb-firmware-demo");
     std::ostringstream out, err;
     DemoOptions o;
@@ -22,6 +23,9 @@ std::pair<int, DemoOptions> Parse(std::vector<const char*> args) {
         EXPECT_NE(err.str().find(args[1]), std::string::npos) << err.str();
     }
     EXPECT_EQ(status == 0, out.str().find("--product-id") != std::string::npos) << out.str();
+    if (errText != nullptr) {
+        *errText = err.str();
+    }
     return {status.value_or(-1), o};
 }
 
@@ -39,7 +43,7 @@ TEST(DemoOptions, OptionsReachTheModelAndBadOnesStopWithAReason) {
     // Faults for every device or one; devices plugged later count; one value an option.
     const auto [status2, o2] =
         Parse({"--devices", "2", "--plug-ms", "500", "--refuse-record", "4@3", "--vanish-after",
-               "7", "--refuse-record", "2@1", "--plug-ms", "900", "IMG", "--vanish-after", "0@2"});
+               "7", "--refuse-record", "2@1", "--plug-ms", "900", "IMG", "--vanish-after", "1@2"});
     ASSERT_EQ(status2, -1);
     EXPECT_EQ(o2.image, "IMG");
     EXPECT_EQ(o2.plugMs, (std::vector<std::uint64_t>{500, 900}));
@@ -47,15 +51,23 @@ TEST(DemoOptions, OptionsReachTheModelAndBadOnesStopWithAReason) {
     for (int k = 1; k <= 4; ++k) {
         faults.emplace_back(BehaviourOf(o2, k).refuseRecord, BehaviourOf(o2, k).vanishAfter);
     }
-    EXPECT_EQ(faults, (std::vector<std::pair<int, int>>{{2, 7}, {0, 0}, {4, 7}, {0, 7}}));
+    EXPECT_EQ(faults, (std::vector<std::pair<int, int>>{{2, 7}, {0, 1}, {4, 7}, {0, 7}}));
     using Args = std::vector<const char*>;
     for (const Args& args :
          {Args{"--vendor-id", "0x"}, Args{"--serial", "A", "--no-serial"},
           Args{"--feature-length", "70000"}, Args{"--refuse-record", "3@2"},
           Args{"--vanish-after", "3@0", "--devices", "2"}, Args{"--refuse-record", "-1"},
-          Args{"--vanish-after", "1@x"}, Args{"--devices", "65"}, Args{"--plug-ms", "-5"}}) {
+          Args{"--vanish-after", "1@x"}, Args{"--devices", "65"}, Args{"--plug-ms", "-5"},
+          Args{"--refuse-record", "0"}, Args{"--vanish-after", "0@1"},
+          Args{"--close-after-ms", "86400001"}}) {
         EXPECT_GT(Parse(args).first, 0) << args.front();
     }
+    // A bad value is shown readably: a short range, escapes instead of control characters.
+    std::string err;
+    EXPECT_EQ(Parse({"--close-after-ms", "0"}, &err).first, 2);
+    EXPECT_LT(err.size(), 100u) << err;
+    EXPECT_EQ(Parse({"--vendor-id", "a\x1b[2J\nb\xff"}, &err).first, 2);
+    EXPECT_NE(err.find("a\\x1b[2J\\nb\\xff"), std::string::npos) << err;
     EXPECT_EQ(Parse({"--help"}).first, 0);
 }
 

@@ -19,6 +19,30 @@ namespace {
 using test::EventLog;
 using test::TestApp;
 
+// Qt would abort in QApplication's constructor with no display: the program is told first.
+TEST(QtWindow, AMissingDisplayIsToldBeforeQtStarts) {
+    const char* const names[] = {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"};
+    std::map<const char*, QByteArray> saved;
+    for (const char* name : names) {
+        saved[name] = qgetenv(name);
+        qunsetenv(name);
+    }
+    qputenv("DISPLAY", "");  // set but empty is no display either
+    const auto missing = MissingDisplay();
+    ASSERT_TRUE(missing.has_value());
+    EXPECT_NE(missing->find("DISPLAY"), std::string::npos);
+    for (const char* name : names) {
+        qputenv(name, "x");
+        EXPECT_FALSE(MissingDisplay().has_value()) << name;
+        qunsetenv(name);
+    }
+    for (const auto& [name, value] : saved) {
+        if (!value.isEmpty()) {
+            qputenv(name, value);
+        }
+    }
+}
+
 TEST(QtWindow, IsLaidOutFromTheTableAndKeepsCaptionsAndWidthsAsSet) {
     TestApp();
     QtWindow window;
