@@ -4,11 +4,15 @@ namespace velt {
 
 std::string DescribeUpdateError(const UpdateError& error) {
     const std::string again = " Start the update again.";
+    // Every failure but the image's and a device gone happens with the device in its
+    // bootloader, where it stays until an update completes.
+    const std::string waiting = " The Velt-USB waits in its bootloader: start the update again.";
     const std::string of =
         std::to_string(error.recordsSent) + " of " + std::to_string(error.totalRecords);
-    const std::string written = error.recordsSent == 0
-                                    ? " No firmware was written." + again
-                                    : " The firmware was not completely written." + again;
+    const std::string nothing = error.recordsSent == 0
+                                    ? " No firmware was written."
+                                    : " The firmware was not completely written.";
+    const std::string written = nothing + waiting;
     switch (error.kind) {
         case UpdateErrorKind::ImageUnusable:
             return error.detail;
@@ -18,10 +22,12 @@ std::string DescribeUpdateError(const UpdateError& error) {
                    (error.neededLength > 4 ? "a firmware record needs at least "
                                            : "the switch to the bootloader needs at least ") +
                    std::to_string(error.neededLength) + ". The device cannot " +
-                   (error.neededLength > 4 ? "take this firmware" : "be updated") +
-                   ". No firmware was written.";
+                   (error.neededLength > 4
+                        ? "take this firmware. No firmware was written; the Velt-USB now waits "
+                          "in its bootloader."
+                        : "be updated. No firmware was written.");
         case UpdateErrorKind::ProbeFailed:
-            return "The device did not answer. No firmware was written.";
+            return "The device did not answer. No firmware was written." + waiting;
         case UpdateErrorKind::RecordRefused:
             return "The device refused record " + std::to_string(error.recordsSent + 1) + " of " +
                    std::to_string(error.totalRecords) + "." + written;
@@ -29,7 +35,7 @@ std::string DescribeUpdateError(const UpdateError& error) {
             return (error.recordsSent == 0
                         ? std::string("The Velt-USB left the bus before the first record.")
                         : "The Velt-USB left the bus after record " + of + ".") +
-                   written;
+                   nothing + again;
         case UpdateErrorKind::DeviceFailed:
             break;
     }

@@ -309,7 +309,8 @@ TEST_F(CliTest, JsonGivesOneObjectALineEndingInTheResult) {
     EXPECT_EQ(lines.back(),
               R"({"event":"result","result":"failure","exit":1,"records":2,"total":10,)"
               R"("error":"record-refused","message":"The device refused record 3 of 10. The )"
-              R"(firmware was not completely written. Start the update again."})");
+              R"(firmware was not completely written. The Velt-USB waits in its bootloader: )"
+              R"(start the update again."})");
 
     // Every way it ends is JSON: a usage error, a listing, and with a simulated device the
     // result still last.

@@ -167,18 +167,21 @@ TEST_F(UpdateTest, DeviceFailuresEndTheTransferAndSayWhatHappened) {
     };
     const Case cases[] = {
         {3, 0, false, 41, UpdateErrorKind::RecordRefused, 2,
-         "The device refused record 3 of 10. The firmware was not completely written. Start "
-         "the update again."},
+         "The device refused record 3 of 10. The firmware was not completely written. The "
+         "Velt-USB waits in its bootloader: start the update again."},
         {1, 0, false, 41, UpdateErrorKind::RecordRefused, 0,
-         "The device refused record 1 of 10. No firmware was written. Start the update again."},
+         "The device refused record 1 of 10. No firmware was written. The Velt-USB waits in its "
+         "bootloader: start the update again."},
         {0, 5, false, 41, UpdateErrorKind::DeviceLeft, 5,
          "The Velt-USB left the bus after record 5 of 10. The firmware was not completely "
          "written. Start the update again."},
         {0, 0, true, 41, UpdateErrorKind::ProbeFailed, 0,
-         "The device did not answer. No firmware was written."},
+         "The device did not answer. No firmware was written. The Velt-USB waits in its "
+         "bootloader: start the update again."},
         {0, 0, false, 40, UpdateErrorKind::ReportTooShort, 0,
          "The device's feature report holds 40 bytes; a firmware record needs at least 41. The "
-         "device cannot take this firmware. No firmware was written."},
+         "device cannot take this firmware. No firmware was written; the Velt-USB now waits in "
+         "its bootloader."},
         {0, 0, false, 3, UpdateErrorKind::ReportTooShort, 0,
          "The device's feature report holds 3 bytes; the switch to the bootloader needs at "
          "least 4. The device cannot be updated. No firmware was written."},
