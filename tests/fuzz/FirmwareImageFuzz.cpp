@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "update/FirmwareImage.h"
 
@@ -17,9 +18,20 @@ struct ImageFile {
 };
 
 // An image is taken iff it holds 40 to 1,310,679 bytes, and then its records are the
-// file's bytes, 40 at a time, with a remainder under 40 left over.
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+// file's bytes, 40 at a time, with a remainder under 40 left over. An input that starts
+// with 'L' is repeated to a size around that limit (1,310,640 to 1,310,719 bytes), which
+// the fuzzer would not reach by growing inputs.
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t inputSize) {
     static const ImageFile file;
+    std::vector<std::uint8_t> tiled;
+    if (inputSize > 0 && input[0] == 'L') {
+        tiled.resize(1'310'640 + inputSize % 80);
+        for (std::size_t i = 0; i < tiled.size(); ++i) {
+            tiled[i] = input[i % inputSize];
+        }
+    }
+    const std::uint8_t* data = tiled.empty() ? input : tiled.data();
+    const std::size_t size = tiled.empty() ? inputSize : tiled.size();
     std::ofstream(file.path, std::ios::binary)
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     const velt::ImageLoad load = velt::LoadFirmwareImage(file.path.string(), "fw.bin");
