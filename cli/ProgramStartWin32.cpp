@@ -13,8 +13,17 @@ namespace {
 
 volatile std::sig_atomic_t signalCount = 0;
 
-// The console runs this on a thread of its own for Ctrl-C and Ctrl-Break.
+// The console runs this on a thread of its own for Ctrl-C and Ctrl-Break, and for the
+// console's close, logoff and shutdown.
 BOOL WINAPI OnConsoleControl(DWORD type) {
+    if (type == CTRL_CLOSE_EVENT || type == CTRL_LOGOFF_EVENT || type == CTRL_SHUTDOWN_EVENT) {
+        // Windows ends the program once this returns, or after a few seconds at the most:
+        // counted as Ctrl-C and held here, a transfer under way gets those seconds to finish
+        // (the program's own end comes first when it does).
+        signalCount = signalCount + 1;
+        Sleep(INFINITE);
+        return TRUE;
+    }
     if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT) {
         return FALSE;
     }
