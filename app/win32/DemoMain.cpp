@@ -12,6 +12,7 @@
 #include "app/FrmMain.h"
 #include "app/win32/Win32Text.h"
 #include "app/win32/Win32Window.h"
+#include "device/Utf8.h"
 #include "device/simulated/SimulatedBus.h"
 
 // Last: its MessageBox macro would rename the window's call in the headers above.
@@ -139,7 +140,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             options.autoUpdate || !options.screenshot.empty() || options.closeAfterMs > 0;
         window.SetMessageBoxObserver(
             [unattended](const std::string& title, const std::string& text) {
-                std::cerr << "message box: " << title << ": " << text << std::endl;
+                std::cerr << "message box: " << velt::Printable(title) << ": "
+                          << velt::Printable(text) << std::endl;
                 if (unattended) {
                     SetTimer(nullptr, 0, kUnattendedMessageMs, &AnswerMessageBox);
                 }
