@@ -56,11 +56,30 @@ bool IsBidiControl(char32_t codePoint) {
 
 namespace {
 
-// The letters Printable writes after a backslash: a backslash before one of them in the
-// text is doubled, so that an escape and the same characters typed never look alike.
-// Other backslashes (Windows paths, \\?\hid#...) stay as they are, to be copied back.
+// What Printable writes after a backslash: n, t, x and two hex digits, u and four. A
+// backslash in the text before such letters is doubled, so that an escape and the same
+// characters typed never look alike. Other backslashes (C:\Users, \\?\hid#...) stay as
+// they are, to be copied back.
 bool StartsEscape(std::string_view text, std::size_t at) {
-    return at < text.size() && std::string_view("ntxu").find(text[at]) != std::string_view::npos;
+    const auto hex = [&](std::size_t count) {
+        return text.size() >= at + 1 + count &&
+               text.substr(at + 1, count).find_first_not_of("0123456789abcdefABCDEF") ==
+                   std::string_view::npos;
+    };
+    if (at >= text.size()) {
+        return false;
+    }
+    switch (text[at]) {
+        case 'n':
+        case 't':
+            return true;
+        case 'x':
+            return hex(2);
+        case 'u':
+            return hex(4);
+        default:
+            return false;
+    }
 }
 
 }  // namespace

@@ -356,7 +356,8 @@ TEST(CliText, NamesShowControlsJsonStaysValidAndSecondsNeverBecomeNoLimit) {
     // A typed escape and the real thing differ; a Windows path stays as it can be copied;
     // a right-to-left override cannot turn a name around.
     EXPECT_EQ(Printable("lit\\x1b.bin \x1b"), "lit\\\\x1b.bin \\x1b");
-    EXPECT_EQ(Printable("\\\\?\\hid#vid_1209"), "\\\\?\\hid#vid_1209");
+    EXPECT_EQ(Printable("\\\\?\\hid#vid_1209 C:\\users\\x.bin"),
+              "\\\\?\\hid#vid_1209 C:\\users\\x.bin");
     EXPECT_EQ(Printable("\u202egpj.exe"), "\\u202egpj.exe");
     EXPECT_EQ(JsonString("\u202e\u0085"), "\"\\u202e\\u0085\"");
     const std::pair<const char*, std::optional<std::uint64_t>> seconds[] = {

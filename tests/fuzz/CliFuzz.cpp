@@ -1,5 +1,6 @@
 #include <cstdlib>
 #include <sstream>
+#include <string_view>
 
 #include "cli/Cli.h"
 #include "cli/Text.h"
@@ -7,35 +8,113 @@
 
 using namespace velt;
 
-// An empty bus; Ctrl-C is pressed at its tenth search, so that --wait ends.
-struct EmptyBus final : HidBackend {
-    std::vector<HidInterfaceInfo> ListInterfaces() override {
-        if (++searches == 10) {
+// Virtual time in which Ctrl-C is pressed at every pause after the first minute, so that
+// every wait and watch ends, on the empty bus below or on --simulate's devices.
+struct PressingClock final : Clock {
+    std::uint64_t NowMs() const override { return inner.NowMs(); }
+    void SleepMs(std::uint32_t milliseconds) override {
+        if (inner.NowMs() > 60'000) {
             interrupts.Interrupt();
         }
-        return bus.ListInterfaces();
+        inner.SleepMs(milliseconds);
     }
-    std::unique_ptr<HidDevice> Open(const std::string& path) override { return bus.Open(path); }
-    VirtualClock clock;
-    sim::SimulatedBus bus{clock};
+    void ThreadStarted() override { inner.ThreadStarted(); }
+    void ThreadEnded() override { inner.ThreadEnded(); }
+    VirtualClock inner;
     cli::Interrupts interrupts;
-    int searches = 0;
 };
 
-// The input's NUL-separated arguments, --simulate left out. Every run ends in a documented
-// status, and a usage error is one line that names an option or what was given.
+// What --json writes: a JSON value in full (RFC 8259, no control characters in strings).
+bool JsonValue(std::string_view& s) {
+    const auto take = [&](std::string_view word) {
+        return s.starts_with(word) ? (s.remove_prefix(word.size()), true) : false;
+    };
+    const auto digits = [&] {
+        const std::size_t n = s.find_first_not_of("0123456789");
+        const std::size_t count = n == s.npos ? s.size() : n;
+        s.remove_prefix(count);
+        return count > 0;
+    };
+    if (take("{") || take("[")) {
+        const bool object = s.data()[-1] == '{';
+        const char close = object ? '}' : ']';
+        if (take(std::string_view(&close, 1))) {
+            return true;
+        }
+        do {
+            if (object && !(s.starts_with('"') && JsonValue(s) && take(":"))) {
+                return false;
+            }
+            if (!JsonValue(s)) {
+                return false;
+            }
+        } while (take(","));
+        return take(std::string_view(&close, 1));
+    }
+    if (take("\"")) {
+        while (!s.empty() && s.front() != '"') {
+            if (static_cast<unsigned char>(s.front()) < 0x20) {
+                return false;
+            }
+            if (take("\\")) {
+                if (take("u")) {
+                    if (s.size() < 4 ||
+                        s.substr(0, 4).find_first_not_of("0123456789abcdefABCDEF") != s.npos) {
+                        return false;
+                    }
+                    s.remove_prefix(4);
+                } else if (s.empty() || std::string_view("\"\\/bfnrt").find(s.front()) == s.npos) {
+                    return false;
+                } else {
+                    s.remove_prefix(1);
+                }
+            } else {
+                s.remove_prefix(1);
+            }
+        }
+        return take("\"");
+    }
+    if (take("true") || take("false") || take("null")) {
+        return true;
+    }
+    take("-");
+    return digits() && (!take(".") || digits()) &&
+           (!(take("e") || take("E")) || ((take("+") || take("-") || true) && digits()));
+}
+
+// An empty bus.
+struct EmptyBus final : HidBackend {
+    std::vector<HidInterfaceInfo> ListInterfaces() override { return bus.ListInterfaces(); }
+    std::unique_ptr<HidDevice> Open(const std::string& path) override { return bus.Open(path); }
+    PressingClock clock;
+    sim::SimulatedBus bus{clock};
+};
+
+// The input's NUL-separated arguments. Every run ends in a documented status, a usage
+// error is one line that names an option or what was given, and with --json every line on
+// standard output is one JSON object.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::vector<std::string> args;
     std::istringstream split(std::string(reinterpret_cast<const char*>(data), size)), in;
+    bool json = false, help = false;
     for (std::string arg; std::getline(split, arg, '\0');) {
-        if (arg != "--simulate" && !arg.starts_with("--simulate=")) {
-            args.push_back(arg);
-        }
+        json = json || arg == "--json";
+        // Help and the version are text; -h may hide in a run of short flags.
+        help = help || arg == "--help" || arg == "--version" ||
+               (arg.starts_with('-') && !arg.starts_with("--") && arg.find('h') != arg.npos);
+        args.push_back(arg);
     }
     EmptyBus bus;
     std::ostringstream out, err;
-    cli::CliEnvironment environment{bus.clock, bus, bus.interrupts};
+    cli::CliEnvironment environment{bus.clock, bus, bus.clock.interrupts};
     const int status = cli::RunCli(args, {in, out, err}, environment);
+    std::istringstream lines(json && !help ? out.str() : std::string());
+    for (std::string line; std::getline(lines, line);) {
+        std::string_view rest = line;
+        if (!rest.starts_with('{') || !JsonValue(rest) || !rest.empty()) {
+            std::abort();
+        }
+    }
     // An option is a word that starts with a dash, quoted or not; the program's name names
     // nothing given.
     std::string line = err.str();
