@@ -87,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::string arg; std::getline(split, arg, '\0');) {
         json = json || arg == "--json";
         // Help and the version are text; -h may hide in a run of short flags.
-        help = help || arg == "--help" || arg == "--version" ||
+        help = help || arg.starts_with("--help") || arg.starts_with("--version") ||
                (arg.starts_with('-') && !arg.starts_with("--") && arg.find('h') != arg.npos);
         args.push_back(arg);
     }
