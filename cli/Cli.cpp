@@ -133,7 +133,7 @@ int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome)
     // Before anything is sent, so that it can be checked against the published digest.
     const std::string sha256 = Sha256Hex(image.bytes());
     out << "Image " << name << ": " << WithThousands(image.size()) << " bytes, "
-        << image.wholeRecords() << " records, SHA-256 " << sha256 << std::endl;
+        << RecordCount(image.wholeRecords()) << ", SHA-256 " << sha256 << std::endl;
     if (options.json) {
         json.Image(options.image, image, sha256);
     }
@@ -163,9 +163,8 @@ int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome)
     }
 
     if (!Confirmed(session, options,
-                   "Flash " + Printable(options.image) + " (" +
-                       std::to_string(image.wholeRecords()) + " records) to the Velt-USB at " +
-                       Printable(state.devicePath) + "?")) {
+                   "Flash " + Printable(options.image) + " (" + RecordCount(image.wholeRecords()) +
+                       ") to the Velt-USB at " + Printable(state.devicePath) + "?")) {
         return kExitInterrupted;
     }
 
@@ -184,7 +183,7 @@ int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome)
 
     switch (outcome) {
         case UpdateOutcome::Success:
-            out << "Done: " << result.recordsSent << " records ("
+            out << "Done: " << RecordCount(static_cast<std::uint64_t>(result.recordsSent)) << " ("
                 << WithThousands(static_cast<std::uint64_t>(result.recordsSent) *
                                  protocol::recordSize)
                 << " bytes) written to the Velt-USB." << std::endl;

@@ -382,9 +382,8 @@ int FlashAll(Session& session, const FlashOptions& options, const FirmwareImage&
     session.out << "Found " << velts.size() << (velts.size() == 1 ? " Velt-USB: " : " Velt-USBs: ")
                 << places << std::endl;
     if (!Confirmed(session, options,
-                   "Flash " + Printable(options.image) + " (" +
-                       std::to_string(image.wholeRecords()) + " records) to all " +
-                       std::to_string(velts.size()) + "?")) {
+                   "Flash " + Printable(options.image) + " (" + RecordCount(image.wholeRecords()) +
+                       ") to all " + std::to_string(velts.size()) + "?")) {
         return kExitInterrupted;
     }
     // Serial numbers first, so that every device starts at the same moment.
@@ -413,9 +412,8 @@ int WatchAndFlash(Session& session, const FlashOptions& options, const FirmwareI
         return kExitUsage;
     }
     if (!Confirmed(session, options,
-                   "Flash " + Printable(options.image) + " (" +
-                       std::to_string(image.wholeRecords()) +
-                       " records) to every Velt-USB plugged in?")) {
+                   "Flash " + Printable(options.image) + " (" + RecordCount(image.wholeRecords()) +
+                       ") to every Velt-USB plugged in?")) {
         return kExitInterrupted;
     }
     // What the watch knows about each place a Velt-USB was seen at.

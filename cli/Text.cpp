@@ -35,6 +35,10 @@ std::string JsonString(std::string_view text) {
     return out + '"';
 }
 
+std::string RecordCount(std::uint64_t records) {
+    return std::to_string(records) + (records == 1 ? " record" : " records");
+}
+
 std::optional<std::uint64_t> ParseSeconds(std::string_view text) {
     double seconds = 0;
     const auto [end, error] =

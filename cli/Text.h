@@ -17,6 +17,9 @@ using velt::Printable;
 // JSON.
 std::string JsonString(std::string_view text);
 
+// "1 record", "200 records": a count of records as a person writes it.
+std::string RecordCount(std::uint64_t records);
+
 // A time option's value: seconds as a finite number from 0 to kMaxSeconds, in
 // milliseconds rounded up, so that a short limit never turns into no limit. nullopt for
 // anything else.

@@ -97,6 +97,10 @@ TEST_F(CliTest, OnAPipeFlashDoesNotAskLogsEveryTenthAndNamesAPartRecord) {
                                 "Done: 200 records (8,000 bytes) written to the Velt-USB.\n"));
     EXPECT_EQ(err.str(), "warning: the last 15 bytes of " + path +
                              " do not fill a 40-byte record and will not be sent\n");
+
+    EXPECT_EQ(Run({"flash", Image(40)}), kExitSuccess);
+    EXPECT_THAT(out.str(), HasSubstr("40 bytes, 1 record, SHA-256"));
+    EXPECT_THAT(out.str(), HasSubstr("Done: 1 record (40 bytes)"));
 }
 
 TEST_F(CliTest, OnATerminalFlashAsksFirstUnlessToldYesAndRedrawsOneLine) {
