@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cstdint>
-#include <cstdio>
 #include <string_view>
 #include <vector>
 

@@ -393,8 +393,8 @@ int RunCli(const std::vector<std::string>& args, const CliStreams& streams,
     int status = RunCommand(args, streams, environment, usage);
     // With --json a usage error is an object too, so that a program reading the output
     // learns why nothing happened.
-    const auto json = std::find(args.begin(), std::find(args.begin(), args.end(), "--"), "--json");
-    if (!usage.empty() && json != args.end() && *json == "--json") {
+    const auto optionsEnd = std::find(args.begin(), args.end(), "--");
+    if (!usage.empty() && std::find(args.begin(), optionsEnd, "--json") != optionsEnd) {
         streams.out << R"({"event":"result","result":"failure","exit":)" << kExitUsage
                     << R"(,"error":"usage","message":)" << JsonString(usage) << '}' << std::endl;
     }

@@ -73,7 +73,6 @@ std::optional<CancelCause> PollForBootloader(UpdateContext& context) {
         if (found) {
             return std::nullopt;
         }
-        LetGoOfWrongMode(context.state);
     }
 }
 
@@ -92,7 +91,6 @@ std::optional<CancelCause> EnterBootloader(UpdateContext& context) {
     if (FindBootloader(context)) {
         return std::nullopt;
     }
-    LetGoOfWrongMode(state);
     return PollForBootloader(context);
 }
 
