@@ -54,8 +54,8 @@ test-sanitized: deps test-threads
 .PHONY: test-threads
 test-threads: deps
 	@cmake --preset threads >/dev/null
-	@cmake --build --preset threads --target cli_tests simulated_tests device_tests
-	@for test in cli_tests simulated_tests device_tests; do \
+	@cmake --build --preset threads --target cli_tests simulated_tests device_tests platform_tests
+	@for test in cli_tests simulated_tests device_tests platform_tests; do \
 		TSAN_OPTIONS=halt_on_error=1 build-threads/bin/$$test --gtest_brief=1 || exit 1; \
 	done
 

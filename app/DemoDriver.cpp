@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <iostream>
 
-#include "device/Utf8.h"
 #include "device/VeltProtocol.h"
 #include "device/simulated/SimulatedBus.h"
+#include "platform/Utf8.h"
 
 namespace velt {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "Product.h"
-#include "device/Utf8.h"
+#include "platform/Utf8.h"
 
 namespace velt {
 

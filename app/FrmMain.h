@@ -4,10 +4,10 @@
 #include <vector>
 
 #include "app/WindowSystem.h"
-#include "device/Clock.h"
 #include "device/DeviceState.h"
 #include "device/Discovery.h"
 #include "device/HidDevice.h"
+#include "platform/Clock.h"
 #include "update/UpdateListener.h"
 
 namespace velt {

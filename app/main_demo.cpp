@@ -13,8 +13,8 @@
 #include "app/DemoOptions.h"
 #include "app/FrmMain.h"
 #include "app/qt/QtWindow.h"
-#include "device/Utf8.h"
 #include "device/simulated/SimulatedBus.h"
+#include "platform/Utf8.h"
 
 namespace {
 

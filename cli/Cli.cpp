@@ -18,10 +18,10 @@
 #include "cli/Text.h"
 #include "device/Discovery.h"
 #include "device/IdentityDisplay.h"
-#include "device/Sha256.h"
 #include "device/VeltProtocol.h"
 #include "device/simulated/BusMonitor.h"
 #include "device/simulated/SimulatedBus.h"
+#include "platform/Sha256.h"
 #include "update/FirmwareImage.h"
 #include "update/UpdateSequence.h"
 

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "cli/Interrupts.h"
-#include "device/Clock.h"
 #include "device/DeviceMonitor.h"
 #include "device/HidDevice.h"
+#include "platform/Clock.h"
 
 namespace velt::cli {
 

@@ -6,8 +6,8 @@
 #include <ostream>
 #include <string>
 
-#include "device/Clock.h"
 #include "device/DeviceState.h"
+#include "platform/Clock.h"
 #include "update/FirmwareImage.h"
 #include "update/UpdateListener.h"
 

@@ -8,9 +8,9 @@
 
 #include "cli/Cli.h"
 #include "cli/Interrupts.h"
-#include "device/Clock.h"
 #include "device/DeviceMonitor.h"
 #include "device/HidDevice.h"
+#include "platform/Clock.h"
 #include "update/UpdateListener.h"
 
 namespace velt::cli {

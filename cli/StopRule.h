@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "cli/Interrupts.h"
-#include "device/Clock.h"
+#include "platform/Clock.h"
 #include "update/UpdateListener.h"
 
 namespace velt::cli {

@@ -7,7 +7,7 @@
 
 #include "cli/Interrupts.h"
 #include "cli/StopRule.h"
-#include "device/Clock.h"
+#include "platform/Clock.h"
 #include "update/UpdateListener.h"
 
 namespace velt::cli {

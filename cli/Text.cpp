@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "device/Utf8.h"
+#include "platform/Utf8.h"
 
 namespace velt::cli {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "device/Utf8.h"
+#include "platform/Utf8.h"
 
 namespace velt::cli {
 

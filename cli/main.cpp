@@ -3,12 +3,12 @@
 
 #include "cli/Cli.h"
 #include "cli/Interrupts.h"
-#include "cli/ProgramStart.h"
 #include "device/PlatformBackend.h"
+#include "platform/ProgramStart.h"
 
 int main(int argc, char** argv) {
-    const velt::cli::ProgramStart start = velt::cli::StartProgram(argc, argv);
-    velt::cli::Interrupts interrupts(velt::cli::InstallInterruptHandler());
+    const velt::ProgramStart start = velt::StartProgram(argc, argv);
+    velt::cli::Interrupts interrupts(velt::InstallInterruptHandler());
     velt::SteadyClock clock;
     const auto backend = velt::MakePlatformBackend();
     const auto monitor = velt::MakePlatformMonitor();

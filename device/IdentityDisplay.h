@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "device/Clock.h"
 #include "device/DeviceState.h"
+#include "platform/Clock.h"
 
 namespace velt {
 

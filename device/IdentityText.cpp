@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "device/Utf8.h"
+#include "platform/Utf8.h"
 
 namespace velt {
 

@@ -1,7 +1,7 @@
 #include "update/FirmwareImage.h"
 
 #include "device/VeltProtocol.h"
-#include "update/ImageFile.h"
+#include "platform/FileRead.h"
 
 namespace velt {
 

@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include "device/Clock.h"
 #include "device/DeviceState.h"
 #include "device/Discovery.h"
 #include "device/HidDevice.h"
+#include "platform/Clock.h"
 #include "update/FirmwareImage.h"
 #include "update/UpdateListener.h"
 

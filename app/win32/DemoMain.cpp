@@ -12,8 +12,8 @@
 #include "app/FrmMain.h"
 #include "app/win32/Win32Text.h"
 #include "app/win32/Win32Window.h"
-#include "device/Utf8.h"
 #include "device/simulated/SimulatedBus.h"
+#include "platform/Utf8.h"
 
 // Last: its MessageBox macro would rename the window's call in the headers above.
 #include <windows.h>

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "device/WindowsText.h"
+#include "platform/WindowsText.h"
 
 namespace velt {
 

@@ -2,9 +2,9 @@
 
 #include <cstdint>
 
-#include "device/Clock.h"
 #include "device/DeviceMonitor.h"
 #include "device/simulated/SimulatedBus.h"
+#include "platform/Clock.h"
 
 namespace velt::sim {
 

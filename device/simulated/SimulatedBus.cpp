@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "device/IdentityText.h"
-#include "device/Sha256.h"
+#include "platform/Sha256.h"
 
 namespace velt::sim {
 

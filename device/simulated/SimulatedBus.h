@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "device/Clock.h"
 #include "device/DeviceError.h"
 #include "device/HidDevice.h"
 #include "device/VeltProtocol.h"
+#include "platform/Clock.h"
 
 namespace velt::sim {
 

@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "device/IdentityText.h"
-#include "device/WindowsText.h"
+#include "platform/WindowsText.h"
 
 namespace velt {
 

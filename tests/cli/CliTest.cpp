@@ -9,9 +9,9 @@
 
 #include "cli/Cli.h"
 #include "cli/Text.h"
-#include "device/Clock.h"
-#include "device/Sha256.h"
 #include "device/simulated/SimulatedBus.h"
+#include "platform/Clock.h"
+#include "platform/Sha256.h"
 #include "tests/support/TempDir.h"
 
 namespace velt::cli {

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "cli/Cli.h"
-#include "device/Clock.h"
 #include "device/simulated/BusMonitor.h"
 #include "device/simulated/SimulatedBus.h"
+#include "platform/Clock.h"
 #include "tests/support/TempDir.h"
 
 namespace velt::cli {

@@ -6,9 +6,9 @@
 
 #include "device/Discovery.h"
 #include "device/simulated/SimulatedBus.h"
+#include "platform/FileRead.h"
 #include "tests/support/FileKinds.h"
 #include "tests/support/TempDir.h"
-#include "update/ImageFile.h"
 #include "update/UpdateSequence.h"
 
 namespace velt {

@@ -22,12 +22,12 @@
 #include <string>
 #include <vector>
 
-#include "device/Clock.h"
 #include "device/DeviceState.h"
 #include "device/Discovery.h"
-#include "device/Sha256.h"
 #include "device/VeltProtocol.h"
 #include "device/simulated/SimulatedBus.h"
+#include "platform/Clock.h"
+#include "platform/Sha256.h"
 #include "update/FirmwareImage.h"
 #include "update/UpdateSequence.h"
 

@@ -1,4 +1,4 @@
-#include "device/Utf8.h"
+#include "platform/Utf8.h"
 
 #include <cstdio>
 

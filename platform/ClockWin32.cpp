@@ -2,7 +2,7 @@
 // After windows.h, whose types it uses.
 #include <timeapi.h>
 
-#include "device/Clock.h"
+#include "platform/Clock.h"
 
 namespace velt {
 

@@ -1,4 +1,4 @@
-#include "update/ImageFile.h"
+#include "platform/FileRead.h"
 
 #include <algorithm>
 

@@ -4,10 +4,10 @@
 
 #include <cstdio>
 
-#include "cli/ProgramStart.h"
-#include "device/WindowsText.h"
+#include "platform/ProgramStart.h"
+#include "platform/WindowsText.h"
 
-namespace velt::cli {
+namespace velt {
 
 namespace {
 
@@ -51,4 +51,4 @@ const volatile std::sig_atomic_t* InstallInterruptHandler() {
     return &signalCount;
 }
 
-}  // namespace velt::cli
+}  // namespace velt

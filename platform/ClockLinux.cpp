@@ -3,7 +3,7 @@
 #include <chrono>
 #include <thread>
 
-#include "device/Clock.h"
+#include "platform/Clock.h"
 
 namespace velt {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace velt::cli {
+namespace velt {
 
 // What the program takes from its platform when it starts.
 struct ProgramStart {
@@ -25,4 +25,4 @@ ProgramStart StartProgram(int argc, char** argv);
 // platform.
 const volatile std::sig_atomic_t* InstallInterruptHandler();
 
-}  // namespace velt::cli
+}  // namespace velt

@@ -1,8 +1,8 @@
 #include <unistd.h>
 
-#include "cli/ProgramStart.h"
+#include "platform/ProgramStart.h"
 
-namespace velt::cli {
+namespace velt {
 
 namespace {
 
@@ -43,4 +43,4 @@ const volatile std::sig_atomic_t* InstallInterruptHandler() {
     return &signalCount;
 }
 
-}  // namespace velt::cli
+}  // namespace velt

@@ -1,4 +1,4 @@
-#include "device/WindowsText.h"
+#include "platform/WindowsText.h"
 
 #include <windows.h>
 // After windows.h, whose types it uses.

@@ -1,4 +1,4 @@
-#include "device/Sha256.h"
+#include "platform/Sha256.h"
 
 namespace velt {
 

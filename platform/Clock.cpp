@@ -1,4 +1,4 @@
-#include "device/Clock.h"
+#include "platform/Clock.h"
 
 #include <algorithm>
 #include <chrono>

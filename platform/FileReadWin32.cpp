@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "device/WindowsText.h"
-#include "update/ImageFile.h"
+#include "platform/FileRead.h"
+#include "platform/WindowsText.h"
 
 namespace velt {
 

@@ -5,7 +5,7 @@
 #include <array>
 #include <stdexcept>
 
-#include "device/Sha256.h"
+#include "platform/Sha256.h"
 
 namespace velt {
 

@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <system_error>
 
-#include "update/ImageFile.h"
+#include "platform/FileRead.h"
 
 namespace velt {
 
