@@ -10,7 +10,7 @@
 #
 # `cpack -G TGZ` (or `make package`) builds a folder that runs wherever it is unpacked:
 #   velt-usb-firmware-<version>-linux-<arch>/
-#     velt-usb-firmware  velt-usb-flash  README.md  velt-usb-firmware.desktop
+#     velt-usb-firmware  velt-usb-flash  README.md  LICENSE  velt-usb-firmware.desktop
 #     udev/70-velt-usb.rules  udev/install-udev-rule.sh  icons/hicolor/<n>x<n>/apps/
 # The programs sit at the top because the window program reads Velt-USB.bin from beside
 # itself. That folder is the component "portable", which a full install leaves out
@@ -103,6 +103,7 @@ install(PROGRAMS ${velt_linux_dist}/install-udev-rule.sh DESTINATION udev ${velt
 install(FILES ${velt_linux_dist}/velt-usb-firmware.desktop DESTINATION . ${velt_portable})
 install(FILES ${velt_linux_dist}/README-linux.md DESTINATION . RENAME README.md
     ${velt_portable})
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . ${velt_portable})
 if(velt_have_icons)
     install(DIRECTORY ${VELT_ICON_DIR} DESTINATION icons ${velt_portable})
 endif()

@@ -1,7 +1,8 @@
 # The Windows zip (`make package-windows`): one folder holding the three programs, the
-# demo's sample image and a README; the user puts Velt-USB.bin beside the window program.
+# demo's sample image, a README and the license; the user puts Velt-USB.bin beside the window program.
 #   velt-usb-firmware-<version>-windows-x86/
 #     Velt-USB Firmware.exe  velt-usb-flash.exe  velt-usb-firmware-demo.exe  README.txt
+#     LICENSE.txt
 #     demo-image/Velt-USB.bin
 # With VELT_SIGN_CERT and VELT_SIGN_KEY (PEM files) the programs are signed as they go in.
 set(VELT_SIGN_CERT "" CACHE FILEPATH "Code-signing certificate (PEM) for the Windows programs")
@@ -14,8 +15,19 @@ foreach(program velt-usb-firmware velt-usb-flash velt-usb-firmware-demo)
     endif()
 endforeach()
 install(TARGETS ${velt_windows_programs} RUNTIME DESTINATION .)
-configure_file(${PROJECT_SOURCE_DIR}/dist/windows/README.txt ${PROJECT_BINARY_DIR}/README.txt @ONLY)
-install(FILES ${PROJECT_BINARY_DIR}/README.txt DESTINATION .)
+# Text files with Windows line ends: older Notepad shows a file with bare line feeds as
+# one long line.
+configure_file(${PROJECT_SOURCE_DIR}/dist/windows/README.txt ${PROJECT_BINARY_DIR}/dist/README.lf @ONLY)
+function(velt_install_crlf source name)
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
+    file(READ ${source} content)
+    string(REPLACE "\r\n" "\n" content "${content}")
+    string(REPLACE "\n" "\r\n" content "${content}")
+    file(WRITE ${PROJECT_BINARY_DIR}/dist/${name} "${content}")
+    install(FILES ${PROJECT_BINARY_DIR}/dist/${name} DESTINATION .)
+endfunction()
+velt_install_crlf(${PROJECT_BINARY_DIR}/dist/README.lf README.txt)
+velt_install_crlf(${PROJECT_SOURCE_DIR}/LICENSE LICENSE.txt)
 install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/demo-image/${VELT_IMAGE_NAME}
     DESTINATION demo-image)
 

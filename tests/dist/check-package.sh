@@ -1,6 +1,6 @@
 #!/bin/sh
 # The tarball holds one folder with the programs at its top, the udev rule with its
-# script, the desktop entry, the icons and the README; the programs find no library
+# script, the desktop entry, the icons, the README and the license; the programs find no library
 # outside that folder.
 #   check-package.sh OUT_DIR FOLDER_NAME HAVE_WINDOW HAVE_FLASH
 set -eu
@@ -28,6 +28,7 @@ icons/hicolor/${n}x${n}/apps/velt-usb-firmware.png"
     done
 fi
 expect_files "$root" "README.md
+LICENSE
 velt-usb-firmware.desktop
 udev/70-velt-usb.rules
 udev/install-udev-rule.sh
