@@ -1,0 +1,117 @@
+#include "cli/FlashRecord.h"
+
+#include <cstdio>
+#include <string_view>
+
+#include "cli/Text.h"
+#include "platform/FileRead.h"
+
+namespace velt::cli {
+
+namespace {
+
+// Years of a busy line's records; more is not a record of this program.
+constexpr std::uint64_t kMostRecordBytes = 256ull << 20;
+
+}  // namespace
+
+std::string UtcTime(std::chrono::system_clock::time_point when) {
+    using namespace std::chrono;
+    const auto seconds = floor<std::chrono::seconds>(when);
+    const auto day = floor<days>(seconds);
+    const year_month_day date{day};
+    const hh_mm_ss clock{seconds - day};
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ",
+                  static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
+                  static_cast<unsigned>(date.day()), static_cast<int>(clock.hours().count()),
+                  static_cast<int>(clock.minutes().count()),
+                  static_cast<int>(clock.seconds().count()));
+    return text;
+}
+
+std::string RecordLine(const FlashRecordEntry& entry) {
+    std::string line = R"({"time":)" + JsonString(entry.time) + R"(,"host":)" +
+                       JsonString(entry.host) + R"(,"tool":)" + JsonString(entry.tool) +
+                       R"(,"image":)" + JsonString(entry.image) + R"(,"bytes":)" +
+                       std::to_string(entry.bytes) + R"(,"sha256":)" + JsonString(entry.sha256) +
+                       R"(,"device":)" + JsonString(entry.device);
+    if (!entry.location.empty()) {
+        line += R"(,"location":)" + JsonString(entry.location);
+    }
+    if (entry.serial) {
+        line += R"(,"serial":)" + JsonString(*entry.serial);
+    }
+    if (!entry.versionBefore.empty()) {
+        line += R"(,"versionBefore":)" + JsonString(entry.versionBefore);
+    }
+    line += R"(,"result":)" + JsonString(entry.result) + R"(,"exit":)" +
+            std::to_string(entry.exit) + R"(,"records":)" + std::to_string(entry.records) +
+            R"(,"total":)" + std::to_string(entry.total);
+    if (!entry.cause.empty()) {
+        line += R"(,"cause":)" + JsonString(entry.cause);
+    }
+    if (!entry.error.empty()) {
+        line +=
+            R"(,"error":)" + JsonString(entry.error) + R"(,"message":)" + JsonString(entry.message);
+    }
+    return line + R"(,"durationMs":)" + std::to_string(entry.durationMs) + "}\n";
+}
+
+std::optional<RecordContent> ReadRecord(const std::string& path, std::string& error) {
+    const FileRead read = ReadRegularFile(path, kMostRecordBytes);
+    RecordContent record;
+    switch (read.status) {
+        case FileRead::Status::Ok:
+            break;
+        case FileRead::Status::Missing:
+            return record;
+        case FileRead::Status::NotRegular:
+            error = "not a regular file";
+            return std::nullopt;
+        case FileRead::Status::TooLarge:
+            error = "larger than " + std::to_string(kMostRecordBytes >> 20) + " MiB";
+            return std::nullopt;
+        case FileRead::Status::Denied:
+        case FileRead::Status::Error:
+            error = read.error;
+            return std::nullopt;
+    }
+    const std::string_view text(reinterpret_cast<const char*>(read.bytes.data()),
+                                read.bytes.size());
+    std::size_t number = 0;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        std::string_view line = text.substr(start, end - start);
+        start = end + 1;
+        ++number;
+        if (line.ends_with('\r')) {
+            line.remove_suffix(1);
+        }
+        if (line.find_first_not_of(" \t") == line.npos) {
+            continue;
+        }
+        auto entry = ParseFlatJsonObject(line);
+        if (entry && StringField(*entry, "result") && StringField(*entry, "time")) {
+            record.entries.push_back(std::move(*entry));
+            record.lines.emplace_back(line);
+        } else {
+            record.damagedLines.push_back(number);
+        }
+    }
+    return record;
+}
+
+std::set<std::string> SerialsDone(const RecordContent& record, const std::string& sha256) {
+    std::set<std::string> done;
+    for (const JsonObject& entry : record.entries) {
+        const auto serial = StringField(entry, "serial");
+        if (serial && !serial->empty() && StringField(entry, "result") == "success" &&
+            StringField(entry, "sha256") == sha256) {
+            done.insert(*serial);
+        }
+    }
+    return done;
+}
+
+}  // namespace velt::cli

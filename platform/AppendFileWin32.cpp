@@ -1,0 +1,43 @@
+#include <windows.h>
+
+#include "platform/AppendFile.h"
+#include "platform/WindowsText.h"
+
+namespace velt {
+
+std::string AppendLineDurably(const std::string& path, std::string_view line) {
+    // Append access alone: every write goes to the end of the file as it then is, whoever
+    // else appends. Reading is for the last byte only.
+    const HANDLE file = CreateFileW(
+        Utf16(path).c_str(), FILE_APPEND_DATA | FILE_READ_DATA | SYNCHRONIZE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return SystemMessage(GetLastError());
+    }
+    bool cutOff = false;
+    LARGE_INTEGER size{};
+    if (GetFileSizeEx(file, &size) && size.QuadPart > 0) {
+        OVERLAPPED at{};
+        const auto lastByte = static_cast<ULONGLONG>(size.QuadPart - 1);
+        at.Offset = static_cast<DWORD>(lastByte);
+        at.OffsetHigh = static_cast<DWORD>(lastByte >> 32);
+        char last = '\n';
+        DWORD got = 0;
+        cutOff = ReadFile(file, &last, 1, &got, &at) && got == 1 && last != '\n';
+    }
+    std::string text(cutOff ? 1 : 0, '\n');
+    text.append(line);
+    std::string error;
+    DWORD written = 0;
+    if (!WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr)) {
+        error = SystemMessage(GetLastError());
+    } else if (written != text.size()) {
+        error = SystemMessage(ERROR_DISK_FULL);
+    } else if (!FlushFileBuffers(file)) {
+        error = SystemMessage(GetLastError());
+    }
+    CloseHandle(file);
+    return error;
+}
+
+}  // namespace velt
