@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "cli/Cli.h"
+#include "cli/JsonLine.h"
 #include "cli/Text.h"
 #include "device/simulated/SimulatedBus.h"
 
@@ -23,51 +24,6 @@ struct PressingClock final : Clock {
     VirtualClock inner;
     cli::Interrupts interrupts;
 };
-
-// One line of --json: a flat JSON object (RFC 8259) whose values are strings, numbers,
-// true, false or null (integers: the output has no others); strings hold no raw control characters
-// and only JSON's escapes.
-bool FlatJsonObject(std::string_view s) {
-    const auto take = [&](std::string_view word) {
-        return s.starts_with(word) ? (s.remove_prefix(word.size()), true) : false;
-    };
-    const auto string = [&] {
-        if (!take("\"")) {
-            return false;
-        }
-        while (!s.empty() && s.front() != '"' && static_cast<unsigned char>(s.front()) >= 0x20) {
-            const bool escaped = take("\\");
-            const std::size_t skip = !escaped ? 1 : take("u") ? 4 : 1;
-            if (s.size() < skip ||
-                (escaped && skip == 1 && std::string_view("\"\\/bfnrt").find(s[0]) == s.npos) ||
-                (skip == 4 &&
-                 s.substr(0, 4).find_first_not_of("0123456789abcdefABCDEF") != s.npos)) {
-                return false;
-            }
-            s.remove_prefix(skip);
-        }
-        return take("\"");
-    };
-    const auto number = [&] {
-        take("-");
-        const std::size_t digits = std::min(s.size(), s.find_first_not_of("0123456789"));
-        s.remove_prefix(digits);
-        return digits > 0;
-    };
-    if (!take("{")) {
-        return false;
-    }
-    if (take("}")) {
-        return s.empty();
-    }
-    do {
-        if (!string() || !take(":") ||
-            !(string() || take("true") || take("false") || take("null") || number())) {
-            return false;
-        }
-    } while (take(","));
-    return take("}") && s.empty();
-}
 
 // An empty bus.
 struct EmptyBus final : HidBackend {
@@ -97,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int status = cli::RunCli(args, {in, out, err}, environment);
     std::istringstream lines(json && !help ? out.str() : std::string());
     for (std::string line; std::getline(lines, line);) {
-        if (!FlatJsonObject(line)) {
+        if (!cli::ParseFlatJsonObject(line)) {
             std::abort();
         }
     }
