@@ -1,6 +1,6 @@
 // Prints what Windows reads from a program's resources, one "name=value" a line:
-// FileVersion, ProductVersion, ProductName, the fixed version numbers, the icon's sizes
-// and the manifest (as "manifest=" lines).
+// FileVersion, ProductVersion, ProductName, OriginalFilename, LegalCopyright, the fixed version
+// numbers, the icon's sizes and the manifest (as "manifest=" lines).
 //   resource-report PROGRAM.exe
 #include <windows.h>
 
@@ -51,7 +51,8 @@ int wmain(int argc, wchar_t** argv) {
         std::fprintf(stderr, "no version information in the program\n");
         return 1;
     }
-    for (const wchar_t* name : {L"FileVersion", L"ProductVersion", L"ProductName"}) {
+    for (const wchar_t* name : {L"FileVersion", L"ProductVersion", L"ProductName",
+                                L"OriginalFilename", L"LegalCopyright"}) {
         wchar_t* value = nullptr;
         UINT length = 0;
         const std::wstring path = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;

@@ -1,11 +1,12 @@
 #!/bin/sh
-# What Windows reads from the window program's resources: the version texts and numbers,
-# the product name, the icon in its four sizes and the manifest (themed controls, per-monitor
-# DPI awareness, no elevation). Also the icon file itself, on the build machine: its images
-# the right way up and in the right colours (the arrow's green at the top).
-#   resources.sh WINE_RUN PREFIX REPORT.exe PROGRAM.exe ICON.ico VERSION PRODUCT_NAME
+# What Windows reads from a program's resources: the version texts and numbers, the
+# product name, its own file name, the copyright, the icon in its four sizes and the
+# manifest (each MARKER found in it). Also the icon file itself, on the build machine: its
+# images the right way up and in the right colours (the arrow's green at the top).
+#   resources.sh WINE_RUN PREFIX REPORT.exe PROGRAM.exe ICON.ico VERSION PRODUCT_NAME MARKER...
 set -eu
 WINE_RUN=$1 PREFIX=$2 report=$3 program=$4 icon=$5 version=$6 product=$7
+shift 7
 . "$(dirname "$0")/lib.sh"
 
 if command -v convert >/dev/null 2>&1; then
@@ -25,11 +26,12 @@ run $WINE_RUN "$report" "$(windows_path "$program")"
 expect_line "$work/out" "FileVersion=$version"
 expect_line "$work/out" "ProductVersion=$version"
 expect_line "$work/out" "ProductName=$product"
+expect_line "$work/out" "OriginalFilename=$(basename "$program")"
+grep -q '^LegalCopyright=Copyright (c) 2026 ' "$work/out" || fail "no LegalCopyright"
 numbers=$(echo "$version" | awk -F. '{ printf "%d.%d.0.%d", $1, $2, $3 }')
 expect_line "$work/out" "FixedFileVersion=$numbers"
 expect_line "$work/out" "IconSizes=16 32 48 256"
-for marker in 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' \
-    '>PerMonitorV2' 'level="asInvoker"'; do
+for marker in "$@"; do
     grep -q "^manifest=.*$marker" "$work/out" || fail "the manifest lacks $marker"
 done
-echo "version $version ($numbers), $product, icon 16-256 px, manifest checked"
+echo "$(basename "$program"): version $version ($numbers), $product, icon 16-256 px, manifest checked"
