@@ -14,6 +14,16 @@ std::string AppendLineDurably(const std::string& path, std::string_view line) {
     if (file == INVALID_HANDLE_VALUE) {
         return SystemMessage(GetLastError());
     }
+    // Every appender also holds a lock on one byte far past any record's end while it looks
+    // at the last byte and writes: wine's append access is not atomic between handles, and
+    // the lock keeps a line whole there too without keeping readers out.
+    OVERLAPPED lockAt{};
+    lockAt.OffsetHigh = 0x40000000;
+    if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lockAt)) {
+        const DWORD failure = GetLastError();
+        CloseHandle(file);
+        return SystemMessage(failure);
+    }
     bool cutOff = false;
     LARGE_INTEGER size{};
     if (GetFileSizeEx(file, &size) && size.QuadPart > 0) {
@@ -36,6 +46,7 @@ std::string AppendLineDurably(const std::string& path, std::string_view line) {
     } else if (!FlushFileBuffers(file)) {
         error = SystemMessage(GetLastError());
     }
+    UnlockFileEx(file, 0, 1, 0, &lockAt);
     CloseHandle(file);
     return error;
 }
