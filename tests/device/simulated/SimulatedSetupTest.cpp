@@ -41,7 +41,6 @@ TEST(BusOptions, OptionsReachTheModelAndBadOnesAreRefusedByName) {
         Parse({"--devices", "2", "--plug-ms", "500", "--refuse-record", "4@3", "--vanish-after",
                "7", "--refuse-record", "2@1", "--plug-ms", "900", "--vanish-after", "1@2"});
     ASSERT_EQ(error2, "");
-    EXPECT_EQ(o2.plugMs, (std::vector<std::uint64_t>{500, 900}));
     std::vector<std::pair<int, int>> faults;
     for (int k = 1; k <= 4; ++k) {
         faults.emplace_back(BehaviourOf(o2, k).refuseRecord, BehaviourOf(o2, k).vanishAfter);
