@@ -52,20 +52,22 @@ int main(int argc, char** argv) {
     velt::DemoOptions options;
     if (auto status = velt::ParseDemoOptions(argc, argv, options, std::cout, std::cerr)) {
         // Scripts read this line however the demo ends, a bad option included.
-        std::cout << velt::DemoResultLine(nullptr, velt::UpdateOutcome::None) << std::endl;
+        std::cout << velt::sim::ResultLine(nullptr, velt::OutcomeName(velt::UpdateOutcome::None))
+                  << std::endl;
         return *status;
     }
 
     if (const auto missing = velt::MissingDisplay()) {
         std::cerr << "velt-usb-firmware-demo: " << *missing << std::endl;
-        std::cout << velt::DemoResultLine(nullptr, velt::UpdateOutcome::None) << std::endl;
+        std::cout << velt::sim::ResultLine(nullptr, velt::OutcomeName(velt::UpdateOutcome::None))
+                  << std::endl;
         return 1;
     }
     QApplication app(argc, argv);
     velt::SteadyClock clock;
     velt::sim::SimulatedBus bus(clock);
     // The window takes the first device found: the first plugged in.
-    const auto velts = velt::PopulateBus(bus, options);
+    const auto velts = velt::sim::PopulateBus(bus, options.bus);
     velt::sim::SimulatedVelt* velt = velts.empty() ? nullptr : velts.front();
 
     const std::string folder =
@@ -98,6 +100,6 @@ int main(int argc, char** argv) {
     } catch (const std::exception& error) {
         std::cerr << "velt-usb-firmware-demo: " << error.what() << '\n';
     }
-    std::cout << velt::DemoResultLine(velt, logic.outcome()) << std::endl;
+    std::cout << velt::sim::ResultLine(velt, velt::OutcomeName(logic.outcome())) << std::endl;
     return status;
 }

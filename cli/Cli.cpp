@@ -7,7 +7,6 @@
 #include <CLI/CLI.hpp>
 
 #include "Product.h"
-#include "app/DemoOptions.h"
 #include "cli/DeviceListing.h"
 #include "cli/JsonEvents.h"
 #include "cli/LoggingBackend.h"
@@ -21,6 +20,7 @@
 #include "device/VeltProtocol.h"
 #include "device/simulated/BusMonitor.h"
 #include "device/simulated/SimulatedBus.h"
+#include "device/simulated/SimulatedSetup.h"
 #include "platform/Sha256.h"
 #include "update/FirmwareImage.h"
 #include "update/UpdateSequence.h"
@@ -330,7 +330,7 @@ int RunCommand(const std::vector<std::string>& args, const CliStreams& streams,
     DeviceMonitor* monitor = environment.monitor;
     if (simulation.simulate) {
         bus = std::make_unique<sim::SimulatedBus>(environment.clock);
-        velts = PopulateBus(*bus, simulation.demo);
+        velts = sim::PopulateBus(*bus, simulation.setup);
         backend = bus.get();
         monitor = &busMonitor.emplace(*bus, environment.clock);
     }
@@ -360,10 +360,11 @@ int RunCommand(const std::vector<std::string>& args, const CliStreams& streams,
         summarized = true;
         std::vector<std::string> lines;
         if (velts.size() <= 1 && !flashOptions.all && !flashOptions.watch) {
-            lines.push_back(DemoResultLine(velts.empty() ? nullptr : velts.front(), outcome));
+            lines.push_back(
+                sim::ResultLine(velts.empty() ? nullptr : velts.front(), OutcomeName(outcome)));
         } else {
             for (const sim::SimulatedVelt* velt : velts) {
-                lines.push_back(DemoDeviceLine(*velt));
+                lines.push_back(sim::DeviceLine(*velt));
             }
         }
         for (const std::string& line : lines) {

@@ -2,7 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "app/DemoOptions.h"
+#include "device/simulated/BusOptions.h"
 
 namespace velt::cli {
 
@@ -15,10 +15,10 @@ class SimulationOptions {
     void Apply() { device_.Apply(); }
 
     bool simulate = false;
-    DemoOptions demo;
+    sim::BusSetup setup;
 
   private:
-    SimulatedDeviceOptions device_{demo, "--device-version"};
+    sim::BusOptions device_{setup, "--device-version"};
 };
 
 }  // namespace velt::cli

@@ -17,8 +17,8 @@ inline constexpr std::uint16_t bootloaderProductId = 0xB038;
 inline constexpr std::array<std::uint8_t, 3> modeSwitchCommand = {0xDE, 0xFA, 0xCE};
 // One firmware record, carried after report ID 0 in one data report.
 inline constexpr std::size_t recordSize = 40;
-// A transfer's record count stays within a signed 16-bit number: at most 32,766 whole
-// records, plus a remainder under one record that is never sent.
+// The largest image the Velt-USB takes: 32,766 whole records, which is all its bootloader
+// stores, plus a remainder shorter than one record, which is never sent.
 inline constexpr std::size_t maxWholeRecords = 32'766;
 inline constexpr std::size_t maxImageSize = maxWholeRecords * recordSize + (recordSize - 1);
 

@@ -117,14 +117,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     if (auto status = velt::ParseDemoOptions(static_cast<int>(argv.size()), argv.data(), options,
                                              std::cout, std::cerr)) {
         // Scripts read this line however the demo ends, a bad option included.
-        std::cout << velt::DemoResultLine(nullptr, velt::UpdateOutcome::None) << std::endl;
+        std::cout << velt::sim::ResultLine(nullptr, velt::OutcomeName(velt::UpdateOutcome::None))
+                  << std::endl;
         return *status;
     }
 
     velt::SteadyClock clock;
     velt::sim::SimulatedBus bus(clock);
     // The window takes the first device found: the first plugged in.
-    const auto velts = velt::PopulateBus(bus, options);
+    const auto velts = velt::sim::PopulateBus(bus, options.bus);
     velt::sim::SimulatedVelt* velt = velts.empty() ? nullptr : velts.front();
     const std::string folder =
         options.folder.empty() ? velt::ProgramFolder() + "\\demo-image" : options.folder;
@@ -155,6 +156,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     } catch (const std::exception& error) {
         std::cerr << "velt-usb-firmware-demo: " << error.what() << std::endl;
     }
-    std::cout << velt::DemoResultLine(velt, outcome) << std::endl;
+    std::cout << velt::sim::ResultLine(velt, velt::OutcomeName(outcome)) << std::endl;
     return status;
 }

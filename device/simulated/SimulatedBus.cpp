@@ -8,26 +8,14 @@
 #include <utility>
 
 #include "device/IdentityText.h"
-#include "platform/Sha256.h"
+#include "device/simulated/VeltFirmware.h"
 
 namespace velt::sim {
 
 namespace {
 
-// A data report carries the report ID and one record.
-constexpr std::size_t kDataReportLength = protocol::recordSize + 1;
-
 std::string PathOf(std::uint64_t n) {
     return "/sim/hidraw" + std::to_string(n);
-}
-
-// The command, then nothing but zeros.
-bool IsModeSwitch(const std::vector<std::uint8_t>& payload) {
-    const auto& command = protocol::modeSwitchCommand;
-    return payload.size() >= command.size() &&
-           std::equal(command.begin(), command.end(), payload.begin()) &&
-           std::all_of(payload.begin() + command.size(), payload.end(),
-                       [](std::uint8_t b) { return b == 0; });
 }
 
 // No system call lies behind a simulated failure, so there is no system code either.
@@ -130,12 +118,11 @@ struct BusCore {
     }
 };
 
+// The Velt-USB as the tests and programs see it: its firmware, and where the bus has it.
 class VeltImpl final : public SimulatedVelt {
   public:
     VeltImpl(BusCore& bus, Device& device, const VeltBehaviour& behaviour)
-        : bus_(bus), device_(device), behaviour_(behaviour), application_(device.model) {
-        application_.productId = protocol::applicationProductId;
-    }
+        : logic(device.model, behaviour), bus_(bus), device_(device) {}
 
     bool present() const override {
         std::lock_guard lock(bus_.mutex);
@@ -156,130 +143,23 @@ class VeltImpl final : public SimulatedVelt {
         std::lock_guard lock(bus_.mutex);
         return device_.model.location;
     }
-    const std::vector<ReportRecord>& reports() const override { return reports_; }
+    const std::vector<ReportRecord>& reports() const override { return logic.reports(); }
     int modeSwitches() const override {
         std::lock_guard lock(bus_.mutex);
-        return modeSwitches_;
+        return logic.modeSwitches();
     }
-    const std::vector<std::uint8_t>& firmware() const override { return firmware_; }
-
+    const std::vector<std::uint8_t>& firmware() const override { return logic.firmware(); }
     std::string Summary() const override {
         std::lock_guard lock(bus_.mutex);
-        return "mode-switches=" + std::to_string(modeSwitches_) +
-               " records=" + std::to_string(records()) +
-               " bytes=" + std::to_string(firmware_.size()) + " sha256=" + Sha256Hex(firmware_);
+        return logic.Summary();
     }
 
-    // The earliest pending bus event, if any.
-    std::optional<std::uint64_t> NextEvent() const {
-        std::optional<std::uint64_t> next;
-        for (const auto& at : {detachAt_, rebootAt_, plugAt_}) {
-            if (at && (!next || *at < *next)) {
-                next = at;
-            }
-        }
-        return next;
-    }
-
-    void RunEvent(std::uint64_t at) {
-        if (detachAt_ == at || rebootAt_ == at) {
-            detachAt_.reset();
-            rebootAt_.reset();
-            bus_.Leave(device_);
-            return;
-        }
-        plugAt_.reset();
-        const std::string location = device_.model.location;
-        if (next_) {
-            device_.model = *next_;
-            device_.model.location = location;
-            next_.reset();
-        }
-        bus_.Plug(device_);
-    }
-
-    // Plugs it in at `at` in the mode it is in.
-    void PlugAt(std::uint64_t at) {
-        CancelEvents();
-        plugAt_ = at;
-    }
-
-    void CancelEvents() {
-        detachAt_.reset();
-        rebootAt_.reset();
-        plugAt_.reset();
-        next_.reset();
-    }
-
-    // The device's answer to one feature report; records it either way.
-    ReportRecord Receive(std::span<const std::uint8_t> report, std::uint64_t now) {
-        ReportRecord record;
-        record.timeMs = now;
-        record.productId = device_.model.productId;
-        record.length = report.size();
-        if (!report.empty()) {
-            record.bytes.assign(report.begin() + 1, report.end());
-        }
-        record.accepted = Decide(record.bytes, report.size(), now);
-        reports_.push_back(record);
-        const bool bootloader = record.productId == protocol::bootloaderProductId;
-        if (bootloader && device_.present && !firmware_.empty() && behaviour_.rebootAfterMs > 0) {
-            // Every report puts the reboot off: the new firmware starts once they stop.
-            rebootAt_ = now + behaviour_.rebootAfterMs;
-            plugAt_ = *rebootAt_ + behaviour_.reenumerateMs;
-            next_ = application_;
-        }
-        return record;
-    }
+    // What it does with the reports it receives; used with the bus's lock held.
+    VeltFirmware logic;
 
   private:
-    bool Decide(const std::vector<std::uint8_t>& payload, std::size_t length, std::uint64_t now) {
-        if (length == 0 || length > device_.model.featureReportLength) {
-            return false;
-        }
-        if (device_.model.productId != protocol::bootloaderProductId) {
-            if (IsModeSwitch(payload)) {
-                ++modeSwitches_;
-                // A switch while one is under way changes nothing: the firmware is already
-                // on its way out.
-                if (!behaviour_.ignoreSwitch && !detachAt_ && !plugAt_) {
-                    detachAt_ = now + behaviour_.detachMs;
-                    plugAt_ = *detachAt_ + behaviour_.reenumerateMs;
-                    next_ = behaviour_.bootloaderIdentity.value_or(device_.model);
-                    next_->productId = protocol::bootloaderProductId;
-                }
-            }
-            return true;
-        }
-        if (length < kDataReportLength) {
-            return false;
-        }
-        ++dataReports_;
-        if (dataReports_ == behaviour_.refuseRecord) {
-            return false;
-        }
-        firmware_.insert(firmware_.end(), payload.begin(), payload.begin() + protocol::recordSize);
-        if (static_cast<int>(records()) == behaviour_.vanishAfter) {
-            CancelEvents();
-            bus_.Leave(device_);
-        }
-        return true;
-    }
-
     BusCore& bus_;
     Device& device_;
-    VeltBehaviour behaviour_;
-    std::vector<ReportRecord> reports_;
-    std::vector<std::uint8_t> firmware_;
-    int modeSwitches_ = 0;
-    int dataReports_ = 0;
-    DeviceModel application_;  // the identity its new firmware shows
-    // Pending: leaving the bus after the mode switch or to reboot, and being back with
-    // next_'s identity, or as it is.
-    std::optional<std::uint64_t> detachAt_;
-    std::optional<std::uint64_t> rebootAt_;
-    std::optional<std::uint64_t> plugAt_;
-    std::optional<DeviceModel> next_;
 };
 
 // Runs the due device events in time order, so the paths handed out do not depend on
@@ -287,22 +167,32 @@ class VeltImpl final : public SimulatedVelt {
 std::uint64_t BusCore::Update() {
     const std::uint64_t now = clock.NowMs();
     for (;;) {
-        VeltImpl* due = nullptr;
+        Device* due = nullptr;
         std::uint64_t dueAt = std::numeric_limits<std::uint64_t>::max();
         for (auto& device : devices) {
             if (!device->velt) {
                 continue;
             }
-            const auto at = device->velt->NextEvent();
+            const auto at = device->velt->logic.NextEvent();
             if (at && *at <= now && *at < dueAt) {
-                due = device->velt.get();
+                due = device.get();
                 dueAt = *at;
             }
         }
         if (due == nullptr) {
             return now;
         }
-        due->RunEvent(dueAt);
+        const auto event = due->velt->logic.TakeEvent(dueAt);
+        if (!event.plug) {
+            Leave(*due);
+            continue;
+        }
+        if (event.identity) {
+            const std::string location = due->model.location;
+            due->model = *event.identity;
+            due->model.location = location;
+        }
+        Plug(*due);
     }
 }
 
@@ -362,7 +252,7 @@ class SimulatedDevice final : public HidDevice {
             Device& device = Live(what, " " + std::to_string(report.size()));
             accepted = !report.empty() && report.size() <= device.model.featureReportLength;
             if (device.velt) {
-                received = device.velt->Receive(report, bus_->clock.NowMs());
+                received = device.velt->logic.Receive(report, device.model, bus_->clock.NowMs());
                 accepted = received->accepted;
                 hook = bus_->reportHook;
                 // A zero detach time takes effect at once.
@@ -411,7 +301,7 @@ SimulatedBus::~SimulatedBus() {
     Lock lock(impl_->mutex);
     for (auto& device : impl_->devices) {
         if (device->velt) {
-            device->velt->CancelEvents();
+            device->velt->logic.CancelEvents();
         }
         impl_->Leave(*device);
     }
@@ -443,7 +333,7 @@ SimulatedVelt& SimulatedBus::PlugVeltAt(std::uint64_t timeMs, const DeviceModel&
     impl_->Update();
     Device& device = impl_->Add(model, failures);
     device.velt = std::make_unique<VeltImpl>(*impl_, device, behaviour);
-    device.velt->PlugAt(timeMs);
+    device.velt->logic.PlugAt(timeMs);
     impl_->Update();  // a time already reached plugs it in now
     return *device.velt;
 }
@@ -456,7 +346,7 @@ void SimulatedBus::Unplug(const std::string& path) {
         return;
     }
     if (device->velt) {
-        device->velt->CancelEvents();
+        device->velt->logic.CancelEvents();
     }
     impl_->Leave(*device);
 }
@@ -467,7 +357,7 @@ void SimulatedBus::Replug(SimulatedVelt& velt) {
     for (auto& device : impl_->devices) {
         if (device->velt.get() == &velt) {
             if (!device->present) {
-                device->velt->CancelEvents();
+                device->velt->logic.CancelEvents();
                 impl_->Plug(*device);
             }
             return;
