@@ -6,15 +6,15 @@
 
 #include "Product.h"
 #include "app/Layout.h"
-#include "device/IdentityDisplay.h"
+#include "app/IdentityDisplay.h"
 #include "update/FirmwareImage.h"
+#include "update/Outcome.h"
 #include "update/UpdateSequence.h"
 
 namespace velt {
 
 namespace {
 
-constexpr const char* kUpdateErrorTitle = "Update Error";
 constexpr const char* kFileErrorTitle = "File Error";
 constexpr const char* kDeferredTitle = "Velt-USB Firmware Update - closes when the update ends";
 
@@ -87,9 +87,9 @@ void FrmMain::Form_Load() {
     // Rounds half to even, as the default floating-point environment does.
     progressFullWidth = static_cast<short>(std::nearbyint(window_.GetWidth(Control::Pic)));
     window_.SetVisible(Control::Pic, false);
-    state.deviceFound = FindTheHid(backend_, state, &unusable_);
+    OpenFirstVelt(backend_, velt, &unusable_);
     WindowIdentityLabels labels(window_);
-    ShowDeviceInfo(state, labels, clock_);
+    ShowDeviceInfo(velt, labels, clock_);
 }
 
 void FrmMain::Form_Activate() {
@@ -99,7 +99,7 @@ void FrmMain::Form_Activate() {
     activated_ = true;
     if (fileMissing) {
         window_.MessageBox(fileError_, kFileErrorTitle, kMessageBoxCritical);
-        window_.Unload(ExitStatusFor(UpdateOutcome::Failure));
+        window_.Unload(kExitUpdateFailed);
         return;
     }
     // A device that is present but may not be opened would otherwise look like no
@@ -110,7 +110,7 @@ void FrmMain::Form_Activate() {
             nodes += (nodes.empty() ? "" : ", ") + device.info.path;
         }
     }
-    if (!state.deviceFound && !nodes.empty()) {
+    if (!velt.isOpen() && !nodes.empty()) {
         window_.MessageBox(
             "A Velt-USB is attached (" + nodes +
                 "), but this user may not open it: permission denied.\n\n"
@@ -123,28 +123,30 @@ void FrmMain::Form_Activate() {
 
 void FrmMain::Form_Unload() {
     unloaded_ = true;
-    state.Close();
+    velt.Close();
 }
 
 void FrmMain::Form_Terminate() {
-    state.Close();
+    velt.Close();
     if (!unloaded_) {
         window_.Unload(0);
     }
 }
 
 void FrmMain::btnUpgradeFW_Click() {
-    if (!state.deviceFound || updating_) {
+    if (!velt.isOpen() || updating_) {
         return;
     }
     window_.SetEnabled(Control::btnUpgradeFW, false);
     updating_ = true;
-    UpdateContext context{backend_, clock_, state, *this, imagePath(), imageName_};
+    // Read and checked at the click, as it is then; the update sends exactly these bytes.
+    const ImageLoad image = LoadFirmwareImage(imagePath(), imageName_);
     // With several Velt-USBs attached, the one switched is the one written.
-    context.follow = AtLocation(state.deviceLocation);
-    outcome_ = UpdateFirmware(context).outcome;
+    UpdateContext context{backend_, clock_, velt, *this, image, AtLocation(velt.info.location)};
+    const UpdateResult result = UpdateFirmware(context);
+    outcome_ = result.outcome;
     updating_ = false;
-    window_.Unload(ExitStatusFor(outcome_));
+    window_.Unload(OutcomeOf(result).exitStatus);
 }
 
 void FrmMain::Form_CloseRequest() {
@@ -176,7 +178,7 @@ void FrmMain::OnPhase(UpdatePhase phase) {
     }
 }
 
-void FrmMain::OnDeviceSearched(DeviceState& searched) {
+void FrmMain::OnDeviceSearched(OpenDevice& searched) {
     WindowIdentityLabels labels(window_);
     ShowDeviceInfo(searched, labels, clock_);
 }
@@ -201,9 +203,8 @@ void FrmMain::OnFinished(const UpdateResult& result) {
         return;
     }
     window_.SetWidth(Control::Pic, 0.0F);
-    const bool image = result.error->kind == UpdateErrorKind::ImageUnusable;
-    window_.MessageBox(DescribeUpdateError(*result.error),
-                       image ? kFileErrorTitle : kUpdateErrorTitle, kMessageBoxCritical);
+    const Outcome outcome = OutcomeOf(result);
+    window_.MessageBox(outcome.reason, outcome.heading, kMessageBoxCritical);
 }
 
 std::optional<CancelCause> FrmMain::ShouldStop() {

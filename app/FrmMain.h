@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "app/WindowSystem.h"
-#include "device/DeviceState.h"
 #include "device/Discovery.h"
 #include "device/HidDevice.h"
+#include "device/OpenDevice.h"
 #include "platform/Clock.h"
 #include "update/UpdateListener.h"
 
@@ -39,7 +39,8 @@ class FrmMain final : public WindowEvents, private UpdateListener {
     // The image is not there to be checked at start-up: the window is not shown.
     bool fileMissing = false;
     short progressFullWidth = 0;
-    DeviceState state;
+    // The Velt-USB the window shows and updates; not open when none was found.
+    OpenDevice velt;
 
     // What the last update came to; UpdateOutcome::None while none was started.
     UpdateOutcome outcome() const { return outcome_; }
@@ -47,7 +48,7 @@ class FrmMain final : public WindowEvents, private UpdateListener {
   private:
     // UpdateListener
     void OnPhase(UpdatePhase phase) override;
-    void OnDeviceSearched(DeviceState& state) override;
+    void OnDeviceSearched(OpenDevice& searched) override;
     void OnProgress(int recordsSent, int totalRecords) override;
     void OnFinished(const UpdateResult& result) override;
     std::optional<CancelCause> ShouldStop() override;

@@ -15,14 +15,16 @@
 #include "cli/SimulationOptions.h"
 #include "cli/TerminalReporter.h"
 #include "cli/Text.h"
+#include "cli/Watch.h"
 #include "device/Discovery.h"
-#include "device/IdentityDisplay.h"
+#include "device/IdentityText.h"
 #include "device/VeltProtocol.h"
 #include "device/simulated/BusMonitor.h"
 #include "device/simulated/SimulatedBus.h"
 #include "device/simulated/SimulatedSetup.h"
 #include "platform/Sha256.h"
 #include "update/FirmwareImage.h"
+#include "update/Outcome.h"
 #include "update/UpdateSequence.h"
 
 namespace velt::cli {
@@ -58,16 +60,16 @@ int List(Session& session, bool json) {
 
 // Discovery, polling every 100 ms while --wait allows. Returns an exit status when no
 // device is to be had.
-std::optional<int> Discover(Session& session, const FlashOptions& options, DeviceState& state) {
+std::optional<int> Discover(Session& session, const FlashOptions& options, OpenDevice& velt) {
     std::vector<UnusableDevice> unusable;
     const auto status = WaitForDevice(session, options.waitMs, [&] {
         unusable.clear();
         if (options.device.empty()) {
-            return FindTheHid(session.backend, state, &unusable);
+            return OpenFirstVelt(session.backend, velt, &unusable);
         }
         // Chosen by name; from then on followed by its place, whatever path it gets.
         const auto chosen = ChooseDevice(session.backend, options.device);
-        return chosen && FindTheHid(session.backend, state, &unusable, AtPlaceOf(*chosen));
+        return chosen && OpenFirstVelt(session.backend, velt, &unusable, AtPlaceOf(*chosen));
     });
     if (status == kExitNoDevice) {
         if (options.device.empty()) {
@@ -82,42 +84,21 @@ std::optional<int> Discover(Session& session, const FlashOptions& options, Devic
     return status;
 }
 
-// What the terminal says about a cancelled update; the exit status.
-int ReportCancelled(Session& session, const FlashOptions& options, const UpdateResult& result) {
-    std::ostream& err = session.io.err;
-    if (result.cause == CancelCause::Timeout) {
-        err << kProgram << ": timed out: the Velt-USB did not come back in bootloader mode within "
-            << options.timeoutText
-            << " s. No firmware was written. Replug the device and start again (--timeout 0 "
-               "waits without limit)."
-            << std::endl;
-        return kExitTimedOut;
-    }
-    if (result.recordsSent > 0) {
-        err << "The update was stopped after " << result.recordsSent << " of "
-            << result.totalRecords
-            << " records. The firmware was not completely written. Start the update again."
-            << std::endl;
-    } else {
-        err << "Cancelled. No firmware was written. The device may be waiting in its "
-               "bootloader: start the update again to finish it."
-            << std::endl;
-    }
-    return result.cause == CancelCause::Interrupt ? kExitInterrupted : kExitUpdateFailed;
-}
-
 int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome) {
     std::ostream& out = session.out;
     std::ostream& err = session.io.err;
     JsonEvents json(session.io.out, session.clock);
-    UpdateResult result;
-    // Every way out: the exit status, and with --json the result line.
-    const auto end = [&](int status, const std::string& error, const std::string& message) {
+    // Every way out before the update: the exit status, and with --json the result line.
+    const auto before = [&](int status, const char* error, const std::string& message) {
         if (options.json) {
             if (session.beforeLast) {
-                session.beforeLast(result.outcome);
+                session.beforeLast(UpdateOutcome::None);
             }
-            json.Result(result.outcome, status, result, error, message);
+            Outcome none;
+            none.exitStatus = status;
+            none.result = "none";
+            none.error = error;
+            json.Result(none, {}, message);
         }
         return status;
     };
@@ -127,7 +108,7 @@ int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome)
     const ImageLoad load = LoadFirmwareImage(options.image, name);
     if (!load.image) {
         err << kProgram << ": " << load.message << std::endl;
-        return end(kExitUsage, "image-unusable", load.message);
+        return before(kExitUsage, "image-unusable", load.message);
     }
     const FirmwareImage& image = *load.image;
     // Before anything is sent, so that it can be checked against the published digest.
@@ -142,29 +123,26 @@ int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome)
             << " do not fill a 40-byte record and will not be sent" << std::endl;
     }
     if (options.all) {
-        return FlashAll(session, options, image, json);
+        return FlashAll(session, options, load, json);
     }
     if (options.watch) {
-        return WatchAndFlash(session, options, image, json);
+        return WatchAndFlash(session, options, load, json);
     }
 
-    DeviceState state;
-    if (const auto status = Discover(session, options, state)) {
-        return end(*status, *status == kExitNoDevice ? "no-device" : "interrupted",
-                   *status == kExitNoDevice ? "no Velt-USB found" : "interrupted");
+    OpenDevice velt;
+    if (const auto status = Discover(session, options, velt)) {
+        return before(*status, *status == kExitNoDevice ? "no-device" : "interrupted",
+                      *status == kExitNoDevice ? "no Velt-USB found" : "interrupted");
     }
-    const DeviceAttributes& found = state.deviceAttributes;
-    out << "Found the Velt-USB at " << Printable(state.devicePath)
-        << (state.deviceLocation.empty() ? "" : " (" + Printable(state.deviceLocation) + ")")
-        << ": " << ModeName(found.ProductID) << " mode, " << Hex4(found.VendorID) << ':'
-        << Hex4(found.ProductID) << ", version" << FormatVersion(found.VersionNumber) << std::endl;
+    const HidInterfaceInfo& found = velt.info;
+    out << "Found the Velt-USB at " << Printable(found.path)
+        << (found.location.empty() ? "" : " (" + Printable(found.location) + ")") << ": "
+        << ModeName(found.productId) << " mode, " << Hex4(found.vendorId) << ':'
+        << Hex4(found.productId) << ", version" << FormatVersion(found.version) << std::endl;
     if (options.json) {
-        json.Device(state);
+        json.Device(velt);
     }
-
-    if (!Confirmed(session, options,
-                   "Flash " + Printable(options.image) + " (" + RecordCount(image.wholeRecords()) +
-                       ") to the Velt-USB at " + Printable(state.devicePath) + "?")) {
+    if (!ConfirmFlash(session, options, image, "the Velt-USB at " + Printable(found.path))) {
         return kExitInterrupted;
     }
 
@@ -176,29 +154,36 @@ int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome)
     UpdateListener& listener = options.json ? static_cast<UpdateListener&>(json) : reporter;
     // Followed by its location, so that another Velt-USB coming back in bootloader mode
     // first is never taken for it.
-    UpdateContext context{session.backend, session.clock, state,  listener,
-                          options.image,   name,          &image, AtLocation(state.deviceLocation)};
-    result = UpdateFirmware(context);
+    UpdateContext context{session.backend, session.clock, velt, listener, load,
+                          AtLocation(found.location)};
+    const UpdateResult result = UpdateFirmware(context);
     outcome = result.outcome;
-
-    switch (outcome) {
+    const Outcome said = OutcomeOf(result, options.timeoutText);
+    switch (result.outcome) {
         case UpdateOutcome::Success:
             out << "Done: " << RecordCount(static_cast<std::uint64_t>(result.recordsSent)) << " ("
                 << WithThousands(static_cast<std::uint64_t>(result.recordsSent) *
                                  protocol::recordSize)
                 << " bytes) written to the Velt-USB." << std::endl;
-            return end(kExitSuccess, "", "");
+            break;
         case UpdateOutcome::Failure:
-            return end(kExitUpdateFailed, UpdateErrorName(result.error->kind),
-                       DescribeUpdateError(*result.error));
+            break;  // the reporter said why
         case UpdateOutcome::None:
-            err << kProgram << ": the Velt-USB is gone" << std::endl;
-            return end(kExitNoDevice, "no-device", "the Velt-USB is gone");
+            err << kProgram << ": " << said.brief << std::endl;
+            break;
         case UpdateOutcome::Cancelled:
+            // What went wrong is said in the program's name; a stop the user asked for is not.
+            err << (result.cause == CancelCause::Timeout ? std::string(kProgram) + ": " : "")
+                << said.cancelText << std::endl;
             break;
     }
-    const int status = ReportCancelled(session, options, result);
-    return end(status, "cancelled", status == kExitTimedOut ? "timed out" : "cancelled");
+    if (options.json) {
+        if (session.beforeLast) {
+            session.beforeLast(result.outcome);
+        }
+        json.Result(said, result, said.brief);
+    }
+    return said.exitStatus;
 }
 
 // Runs the command; a usage error's message is left in `usage` as well.

@@ -9,19 +9,11 @@
 #include "device/DeviceMonitor.h"
 #include "device/HidDevice.h"
 #include "platform/Clock.h"
+#include "update/Outcome.h"
 
 namespace velt::cli {
 
-// The program's exit statuses.
-inline constexpr int kExitSuccess = 0;
-inline constexpr int kExitUpdateFailed = 1;
-inline constexpr int kExitUsage = 2;
-inline constexpr int kExitNoDevice = 3;
-inline constexpr int kExitTimedOut = 4;
-// Everything else went well, but standard output could not be written (a full disk, a
-// reader that went away): what was to be shown is lost.
-inline constexpr int kExitOutputLost = 5;
-inline constexpr int kExitInterrupted = 130;
+// The exit statuses are the update's table's (update/Outcome.h).
 
 struct CliStreams {
     std::istream& in;

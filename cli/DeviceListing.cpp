@@ -4,7 +4,7 @@
 
 #include "cli/Text.h"
 #include "device/Discovery.h"
-#include "device/IdentityDisplay.h"
+#include "device/IdentityText.h"
 #include "device/VeltProtocol.h"
 
 namespace velt::cli {

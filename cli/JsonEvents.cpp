@@ -2,7 +2,7 @@
 
 #include "cli/DeviceListing.h"
 #include "cli/Text.h"
-#include "device/IdentityDisplay.h"
+#include "device/IdentityText.h"
 
 namespace velt::cli {
 
@@ -40,24 +40,6 @@ const char* CauseName(CancelCause cause) {
 
 }  // namespace
 
-const char* UpdateErrorName(UpdateErrorKind kind) {
-    switch (kind) {
-        case UpdateErrorKind::ImageUnusable:
-            return "image-unusable";
-        case UpdateErrorKind::ReportTooShort:
-            return "report-too-short";
-        case UpdateErrorKind::ProbeFailed:
-            return "probe-failed";
-        case UpdateErrorKind::RecordRefused:
-            return "record-refused";
-        case UpdateErrorKind::DeviceLeft:
-            return "device-left";
-        case UpdateErrorKind::DeviceFailed:
-            break;
-    }
-    return "device-failed";
-}
-
 void JsonEvents::Emit(const char* event, const std::string& fields) {
     std::string line = std::string(R"({"event":")") + event + '"';
     if (!device_.empty()) {
@@ -75,31 +57,32 @@ void JsonEvents::Image(const std::string& path, const FirmwareImage& image,
                       sha256 + '"');
 }
 
-void JsonEvents::Device(const DeviceState& state, const std::optional<std::string>& serial) {
-    const DeviceAttributes& found = state.deviceAttributes;
-    std::string fields = R"(,"path":)" + JsonString(state.devicePath);
-    if (!state.deviceLocation.empty()) {
-        fields += R"(,"location":)" + JsonString(state.deviceLocation);
+void JsonEvents::Device(const OpenDevice& velt, const std::optional<std::string>& serial) {
+    const HidInterfaceInfo& found = velt.info;
+    std::string fields = R"(,"path":)" + JsonString(found.path);
+    if (!found.location.empty()) {
+        fields += R"(,"location":)" + JsonString(found.location);
     }
     if (serial) {
         fields += R"(,"serial":)" + JsonString(*serial);
     }
-    Emit("device", fields + R"(,"mode":")" + ModeName(found.ProductID) + R"(","vendorId":")" +
-                       Hex4(found.VendorID) + R"(","productId":")" + Hex4(found.ProductID) +
-                       R"(","version":")" + FormatVersion(found.VersionNumber).substr(1) + '"');
+    Emit("device", fields + R"(,"mode":")" + ModeName(found.productId) + R"(","vendorId":")" +
+                       Hex4(found.vendorId) + R"(","productId":")" + Hex4(found.productId) +
+                       R"(","version":")" + FormatVersion(found.version).substr(1) + '"');
 }
 
-void JsonEvents::Result(UpdateOutcome outcome, int exitStatus, const UpdateResult& update,
-                        const std::string& error, const std::string& message) {
-    std::string fields = R"(,"result":")" + std::string(OutcomeName(outcome)) + R"(","exit":)" +
-                         std::to_string(exitStatus) + R"(,"records":)" +
+void JsonEvents::Result(const Outcome& outcome, const UpdateResult& update,
+                        const std::string& message) {
+    std::string fields = R"(,"result":")" + std::string(outcome.result) + R"(","exit":)" +
+                         std::to_string(outcome.exitStatus) + R"(,"records":)" +
                          std::to_string(update.recordsSent) + R"(,"total":)" +
                          std::to_string(update.totalRecords);
-    if (outcome == UpdateOutcome::Cancelled) {
+    if (update.outcome == UpdateOutcome::Cancelled) {
         fields += R"(,"cause":")" + std::string(CauseName(update.cause)) + '"';
     }
-    if (!error.empty()) {
-        fields += R"(,"error":")" + error + R"(","message":)" + JsonString(message);
+    if (*outcome.error != '\0') {
+        fields += R"(,"error":")" + std::string(outcome.error) + R"(","message":)" +
+                  JsonString(message);
     }
     Emit("result", fields);
 }

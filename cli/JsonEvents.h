@@ -6,9 +6,10 @@
 #include <ostream>
 #include <string>
 
-#include "device/DeviceState.h"
+#include "device/OpenDevice.h"
 #include "platform/Clock.h"
 #include "update/FirmwareImage.h"
+#include "update/Outcome.h"
 #include "update/UpdateListener.h"
 
 namespace velt::cli {
@@ -30,15 +31,15 @@ class JsonEvents final : public UpdateListener {
     void ShareLock(std::mutex& writing) { writing_ = &writing; }
 
     void Image(const std::string& path, const FirmwareImage& image, const std::string& sha256);
-    void Device(const DeviceState& state, const std::optional<std::string>& serial = {});
+    void Device(const OpenDevice& velt, const std::optional<std::string>& serial = {});
     // Any other object: `fields` is the rest after the event name, starting with a comma.
     void Emit(const char* event, const std::string& fields);
-    // `error` names what went wrong ("record-refused", "no-device", ...); empty on success.
-    void Result(UpdateOutcome outcome, int exitStatus, const UpdateResult& update,
-                const std::string& error, const std::string& message);
+    // The last object of an update: its outcome from the table, the records of `update` and,
+    // unless it succeeded, `message`.
+    void Result(const Outcome& outcome, const UpdateResult& update, const std::string& message);
 
     void OnPhase(UpdatePhase phase) override;
-    void OnDeviceSearched(DeviceState& state) override { inner_->OnDeviceSearched(state); }
+    void OnDeviceSearched(OpenDevice& velt) override { inner_->OnDeviceSearched(velt); }
     void OnProgress(int recordsSent, int totalRecords) override;
     void OnFinished(const UpdateResult& result) override { inner_->OnFinished(result); }
     std::optional<CancelCause> ShouldStop() override { return inner_->ShouldStop(); }
@@ -52,8 +53,5 @@ class JsonEvents final : public UpdateListener {
     std::mutex ownLock_;
     std::mutex* writing_ = &ownLock_;
 };
-
-// "record-refused", "device-left", ...
-const char* UpdateErrorName(UpdateErrorKind kind);
 
 }  // namespace velt::cli

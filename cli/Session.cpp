@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "cli/Text.h"
+
 namespace velt::cli {
 
 std::optional<int> WaitForDevice(Session& session, const std::optional<std::uint64_t>& waitMs,
@@ -32,10 +34,13 @@ std::optional<int> WaitForDevice(Session& session, const std::optional<std::uint
     }
 }
 
-bool Confirmed(Session& session, const FlashOptions& options, const std::string& question) {
+bool ConfirmFlash(Session& session, const FlashOptions& options, const FirmwareImage& image,
+                  const std::string& devices) {
     if (!session.terminalIn || options.yes || options.json) {
         return true;
     }
+    const std::string question = "Flash " + Printable(options.image) + " (" +
+                                 RecordCount(image.wholeRecords()) + ") to " + devices + "?";
     // A person types the answer; the question goes where they see it, not into a pipe.
     std::ostream& asked = session.terminalOut ? session.out : session.io.err;
     const int pressed = session.interrupts.Count();

@@ -11,6 +11,7 @@
 #include "device/DeviceMonitor.h"
 #include "device/HidDevice.h"
 #include "platform/Clock.h"
+#include "update/FirmwareImage.h"
 #include "update/UpdateListener.h"
 
 namespace velt::cli {
@@ -54,8 +55,10 @@ struct Session {
 std::optional<int> WaitForDevice(Session& session, const std::optional<std::uint64_t>& waitMs,
                                  const std::function<bool()>& found);
 
-// Whether the flash may start: asked on a terminal unless --yes (scripts and programs
-// reading JSON run without one and are not asked). On a no, says "Not flashed.".
-bool Confirmed(Session& session, const FlashOptions& options, const std::string& question);
+// Whether the flash may start: "Flash IMAGE (N records) to `devices`?" asked on a terminal
+// unless --yes (scripts and programs reading JSON run without one and are not asked). On a
+// no, says "Not flashed.".
+bool ConfirmFlash(Session& session, const FlashOptions& options, const FirmwareImage& image,
+                  const std::string& devices);
 
 }  // namespace velt::cli

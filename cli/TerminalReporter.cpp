@@ -1,19 +1,8 @@
 #include "cli/TerminalReporter.h"
 
-#include <cstdio>
-
-#include "device/VeltProtocol.h"
-#include "update/FirmwareImage.h"
+#include "update/Outcome.h"
 
 namespace velt::cli {
-
-std::string MinutesSeconds(std::uint64_t milliseconds) {
-    const std::uint64_t seconds = (milliseconds + 500) / 1000;
-    char text[32];
-    std::snprintf(text, sizeof text, "%llu:%02llu", static_cast<unsigned long long>(seconds / 60),
-                  static_cast<unsigned long long>(seconds % 60));
-    return text;
-}
 
 TerminalReporter::TerminalReporter(std::ostream& out, std::ostream& err, Clock& clock,
                                    Interrupts& interrupts, const Settings& settings)
@@ -61,33 +50,30 @@ void TerminalReporter::OnPhase(UpdatePhase phase) {
 }
 
 void TerminalReporter::OnProgress(int sent, int total) {
-    if (sent == 0 || total <= 0) {
+    if (sent == 0) {
+        return;
+    }
+    const auto drawing = pace_.Next(sent, total, clock_.NowMs() - transferStartMs_);
+    if (!drawing) {
         return;
     }
     if (settings_.redraw) {
-        const int percent = static_cast<int>(100LL * sent / total);
-        if (percent == shownPercent_ && sent != total) {
-            return;
-        }
-        shownPercent_ = percent;
-        const std::string text = ProgressText(sent, total, clock_.NowMs() - transferStartMs_);
         // Blanks over the tail of a longer earlier line.
+        const std::string& text = drawing->text;
         const std::size_t pad = lineLength_ > text.size() ? lineLength_ - text.size() : 0;
         out_ << '\r' << text << std::string(pad, ' ') << std::flush;
         lineLength_ = text.size();
         lineOpen_ = true;
-    } else if (const int tenth = static_cast<int>(10LL * sent / total); tenth > loggedTenth_) {
-        loggedTenth_ = tenth;
-        out_ << ProgressText(sent, total, clock_.NowMs() - transferStartMs_) << std::endl;
+    } else if (drawing->tenth) {
+        out_ << drawing->text << std::endl;
     }
 }
 
 void TerminalReporter::OnFinished(const UpdateResult& result) {
     EndLine();
-    if (result.outcome == UpdateOutcome::Failure && result.error) {
-        err_ << (result.error->kind == UpdateErrorKind::ImageUnusable ? "File Error: "
-                                                                      : "Update Error: ")
-             << DescribeUpdateError(*result.error) << std::endl;
+    if (result.outcome == UpdateOutcome::Failure) {
+        const Outcome outcome = OutcomeOf(result);
+        err_ << outcome.heading << ": " << outcome.reason << std::endl;
     }
 }
 
@@ -98,20 +84,6 @@ std::optional<CancelCause> TerminalReporter::ShouldStop() {
         err_ << StopNoticeText(decision.notice) << std::endl;
     }
     return decision.stop;
-}
-
-std::string ProgressText(int sent, int total, std::uint64_t elapsedMs) {
-    const std::string percent = std::to_string(100LL * sent / total) + "%";
-    std::string text = std::string(percent.size() < 4 ? 4 - percent.size() : 0, ' ') + percent +
-                       "  " + std::to_string(sent) + "/" + std::to_string(total) + " records";
-    if (elapsedMs == 0 || sent == 0) {
-        return text;
-    }
-    const std::uint64_t bytes = static_cast<std::uint64_t>(sent) * protocol::recordSize;
-    text += "  " + WithThousands(bytes * 1000 / elapsedMs) + " B/s";
-    const std::uint64_t leftMs =
-        elapsedMs * static_cast<std::uint64_t>(total - sent) / static_cast<std::uint64_t>(sent);
-    return text + "  " + MinutesSeconds(leftMs) + " left";
 }
 
 void TerminalReporter::EndLine() {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cli/Interrupts.h"
+#include "cli/Progress.h"
 #include "cli/StopRule.h"
 #include "platform/Clock.h"
 #include "update/UpdateListener.h"
@@ -44,20 +45,12 @@ class TerminalReporter final : public UpdateListener {
 
     StopRule stopRule_;
     std::uint64_t transferStartMs_ = 0;
-    int shownPercent_ = -1;
-    int loggedTenth_ = 0;
+    ProgressPace pace_;
     std::size_t lineLength_ = 0;
     bool lineOpen_ = false;
 };
 
 // What the terminal says when Ctrl-C reaches an update.
 const char* StopNoticeText(StopRule::Notice notice);
-
-// " 45%  90/200 records  2,000 B/s  0:05 left", `elapsedMs` since the first record;
-// without the rate and time left before any record has gone.
-std::string ProgressText(int sent, int total, std::uint64_t elapsedMs);
-
-// "m:ss"
-std::string MinutesSeconds(std::uint64_t milliseconds);
 
 }  // namespace velt::cli

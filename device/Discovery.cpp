@@ -28,31 +28,26 @@ DeviceFilter AtPlaceOf(const HidInterfaceInfo& info) {
     return AtLocation(info.location);
 }
 
-bool FindTheHid(HidBackend& backend, DeviceState& state, std::vector<UnusableDevice>* unusable,
-                const DeviceFilter& filter) {
-    state.Close();
-    state.deviceFound = false;
-    for (const HidInterfaceInfo& info : VeltInterfaces(backend)) {
+bool OpenFirstVelt(HidBackend& backend, OpenDevice& velt, std::vector<UnusableDevice>* unusable,
+                   const DeviceFilter& filter) {
+    velt = OpenDevice();
+    for (HidInterfaceInfo& info : VeltInterfaces(backend)) {
         if (filter && !filter(info)) {
             continue;
         }
         try {
-            state.device = backend.Open(info.path);
+            velt.hid = backend.Open(info.path);
         } catch (const DeviceError& error) {
             if (unusable != nullptr) {
-                unusable->push_back({info, error});
+                unusable->push_back({std::move(info), error});
             }
             continue;
         }
-        state.deviceFound = true;
-        state.devicePath = info.path;
-        state.deviceLocation = info.location;
-        state.deviceAttributes = {info.vendorId, info.productId, info.version};
+        velt.info = std::move(info);
         try {
-            state.featureReportLength = state.device->FeatureReportLength();
+            velt.featureReportLength = velt.hid->FeatureReportLength();
         } catch (const DeviceError&) {
             // The update refuses a device whose report cannot carry its commands.
-            state.featureReportLength = 0;
         }
         return true;
     }

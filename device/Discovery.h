@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "device/DeviceError.h"
-#include "device/DeviceState.h"
 #include "device/HidDevice.h"
+#include "device/OpenDevice.h"
 
 namespace velt {
 
@@ -31,12 +31,12 @@ DeviceFilter AtPlaceOf(const HidInterfaceInfo& info);
 // and comes back under a new path. Without a location (the backend cannot tell), any.
 DeviceFilter AtLocation(const std::string& location);
 
-// One discovery pass: opens the first Velt-USB (that `filter` lets through) that can be
-// opened and keeps it in `state`, with its attributes and feature report length.
-// Interfaces after it are never opened. Returns state.deviceFound. Velt-USBs passed over
-// because they could not be opened are appended to `unusable` when given.
-bool FindTheHid(HidBackend& backend, DeviceState& state,
-                std::vector<UnusableDevice>* unusable = nullptr, const DeviceFilter& filter = {});
+// One discovery pass: lets go of what `velt` holds, then opens the first Velt-USB (that
+// `filter` lets through) that can be opened and keeps it in `velt` with its feature report
+// length. Interfaces after it are never opened. Returns velt.isOpen(). Velt-USBs passed
+// over because they could not be opened are appended to `unusable` when given.
+bool OpenFirstVelt(HidBackend& backend, OpenDevice& velt,
+                   std::vector<UnusableDevice>* unusable = nullptr, const DeviceFilter& filter = {});
 
 // The serial number an interface tells, or nullopt when it has none or will not say.
 // Throws DeviceError when the interface cannot be opened.

@@ -1,6 +1,7 @@
 #include "device/IdentityText.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "platform/Utf8.h"
 
@@ -53,6 +54,12 @@ std::string IdentityTextFromUtf16(std::u16string_view units) {
         }
     }
     return out;
+}
+
+std::string FormatVersion(std::uint16_t versionNumber) {
+    char text[16];
+    std::snprintf(text, sizeof text, " %u.%X", versionNumber / 256U, versionNumber % 256U);
+    return text;
 }
 
 }  // namespace velt

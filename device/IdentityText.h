@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -19,5 +20,9 @@ std::string ClampIdentityText(std::string_view utf8);
 // at most kMaxIdentityUnits units, a surrogate pair cut by the limit dropped whole, an
 // unpaired surrogate shown as U+FFFD.
 std::string IdentityTextFromUtf16(std::u16string_view units);
+
+// " major.MINORHEX", e.g. " 1.A" for 0x010A: the device's release number as the window and
+// the command line show it.
+std::string FormatVersion(std::uint16_t versionNumber);
 
 }  // namespace velt

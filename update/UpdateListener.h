@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "device/DeviceState.h"
+#include "device/OpenDevice.h"
 
 namespace velt {
 
@@ -17,6 +17,8 @@ enum class UpdatePhase {
 };
 
 enum class UpdateOutcome { None, Success, Failure, Cancelled };
+// "none", "success", "failure", "cancelled": --json's result and the demo's.
+const char* OutcomeName(UpdateOutcome outcome);
 
 enum class CancelCause { User, Timeout, Interrupt };
 
@@ -44,24 +46,19 @@ struct UpdateResult {
     CancelCause cause = CancelCause::User;
     int recordsSent = 0;
     int totalRecords = 0;
+    bool switched = false;  // the mode switch went out: the device may wait in its bootloader
 };
 
-// What the user reads for a failed update: what happened and what to do.
-std::string DescribeUpdateError(const UpdateError& error);
-
-// Exit status of a program after an update with this outcome.
-int ExitStatusFor(UpdateOutcome outcome);
-// "none", "success", "failure", "cancelled".
-const char* OutcomeName(UpdateOutcome outcome);
-
-// Told what an update does, in order; each front end renders it its own way.
+// Told what an update does, in order, each phase once; each front end renders it its own
+// way. What the update came to is said in every front end's words by OutcomeOf
+// (update/Outcome.h).
 class UpdateListener {
   public:
     virtual ~UpdateListener() = default;
 
     virtual void OnPhase(UpdatePhase) {}
     // After every discovery pass while waiting for the device: found or still missing.
-    virtual void OnDeviceSearched(DeviceState&) {}
+    virtual void OnDeviceSearched(OpenDevice&) {}
     // Records accepted so far of the image's whole records; 0 once, right before the probe.
     virtual void OnProgress(int /*recordsSent*/, int /*totalRecords*/) {}
     virtual void OnFinished(const UpdateResult&) {}

@@ -1,6 +1,5 @@
 #include "update/UpdateSequence.h"
 
-#include "device/Discovery.h"
 #include "device/VeltProtocol.h"
 #include "update/DeviceProtocol.h"
 
@@ -9,12 +8,8 @@ namespace velt {
 namespace {
 
 constexpr std::uint32_t kPollPauseMs = 100;
-
-UpdateResult Finish(UpdateContext& context, UpdateResult result) {
-    context.state.Close();
-    context.listener.OnFinished(result);
-    return result;
-}
+constexpr std::uint32_t kCountingPauseMs = 10;
+constexpr std::uint32_t kRecordPauseMs = 20;
 
 UpdateResult Cancelled(CancelCause cause, int sent = 0, int total = 0) {
     UpdateResult result;
@@ -34,102 +29,109 @@ UpdateResult Failed(UpdateError error) {
     return result;
 }
 
-UpdateError TooShort(std::uint16_t length, std::uint16_t needed) {
+UpdateError Error(UpdateErrorKind kind, int total = 0) {
     UpdateError error;
-    error.kind = UpdateErrorKind::ReportTooShort;
+    error.kind = kind;
+    error.totalRecords = total;
+    return error;
+}
+
+UpdateError TooShort(std::uint16_t length, std::uint16_t needed, int total = 0) {
+    UpdateError error = Error(UpdateErrorKind::ReportTooShort, total);
     error.featureReportLength = length;
     error.neededLength = needed;
     return error;
+}
+
+// Sends the mode switch, then lets go of the device: it leaves the bus and comes back in its
+// bootloader. Returns the failure when its report cannot carry the command.
+std::optional<UpdateError> SwitchToBootloader(UpdateContext& context) {
+    OpenDevice& velt = context.velt;
+    context.listener.OnPhase(UpdatePhase::SwitchingToBootloader);
+    if (velt.featureReportLength < kMinModeSwitchLength) {
+        return TooShort(velt.featureReportLength, kMinModeSwitchLength);
+    }
+    try {
+        SendModeSwitchReport(*velt.hid, velt.featureReportLength);
+    } catch (const DeviceError&) {
+        // Not a failure: a device that resets at once may fail the request it has just
+        // obeyed. The wait tells.
+    }
+    velt.Close();
+    return std::nullopt;
 }
 
 // One discovery pass that only a bootloader-mode device (the followed one, where there is
 // one to follow) ends. Application-mode devices are passed over, wherever they are in the
 // list: one not yet gone, ignoring the switch or another device altogether never gets a
 // record, nor stalls the wait.
-bool FindBootloader(UpdateContext& context) {
-    DeviceState& state = context.state;
+bool OpenBootloader(UpdateContext& context) {
     const auto inBootloader = [&follow = context.follow](const HidInterfaceInfo& info) {
         return info.productId == protocol::bootloaderProductId && (!follow || follow(info));
     };
-    state.deviceFound = FindTheHid(context.backend, state, nullptr, inBootloader);
-    return state.deviceFound;
+    return OpenFirstVelt(context.backend, context.velt, nullptr, inBootloader);
 }
 
-void LetGoOfWrongMode(DeviceState& state) {
-    state.Close();
-    state.deviceFound = false;
-}
-
-// Polls every 100 ms, events first, until the bootloader answers.
-std::optional<CancelCause> PollForBootloader(UpdateContext& context) {
+// Polls every 100 ms, events first, until the bootloader answers; the pass that finds it
+// opens it, once. Returns the cause when the wait was cancelled.
+std::optional<CancelCause> WaitForBootloader(UpdateContext& context) {
     context.listener.OnPhase(UpdatePhase::WaitingForDevice);
     for (;;) {
         if (const auto cause = context.listener.ShouldStop()) {
             return cause;
         }
         context.clock.SleepMs(kPollPauseMs);
-        const bool found = FindBootloader(context);
-        context.listener.OnDeviceSearched(context.state);
+        const bool found = OpenBootloader(context);
+        context.listener.OnDeviceSearched(context.velt);
         if (found) {
             return std::nullopt;
         }
     }
 }
 
-}  // namespace
-
-std::optional<CancelCause> EnterBootloader(UpdateContext& context) {
-    DeviceState& state = context.state;
+// Asks the freshly opened bootloader whether it is ready for records; says so at 0 of
+// `total` first. Returns the failure when its report is too short or it does not answer.
+std::optional<UpdateError> Probe(UpdateContext& context, int total) {
+    const OpenDevice& velt = context.velt;
+    if (velt.featureReportLength < kMinDataReportLength) {
+        return TooShort(velt.featureReportLength, kMinDataReportLength, total);
+    }
+    context.clock.SleepMs(kCountingPauseMs);
+    context.listener.OnProgress(0, total);
     try {
-        SendModeSwitchReport(*state.device, state.featureReportLength);
-    } catch (const DeviceError&) {
-        // Not a failure: a device that resets at once may fail the request it has just
-        // obeyed. The wait below tells.
+        RunReadinessProbe(*velt.hid);
+    } catch (const DeviceError& probe) {
+        UpdateError error = Error(UpdateErrorKind::ProbeFailed, total);
+        error.detail = probe.detail();
+        return error;
     }
-    state.Close();
-    context.clock.SleepMs(kPollPauseMs);
-    if (FindBootloader(context)) {
-        return std::nullopt;
-    }
-    return PollForBootloader(context);
+    return std::nullopt;
 }
 
-UpdateResult SendFlashData(UpdateContext& context, const FirmwareImage& image) {
-    constexpr std::uint32_t kCountingPauseMs = 10;
-    constexpr std::uint32_t kRecordPauseMs = 20;
-    DeviceState& state = context.state;
+UpdateErrorKind SendFailure(const DeviceError& send) {
+    switch (send.kind()) {
+        case DeviceErrorKind::Disconnected:
+            return UpdateErrorKind::DeviceLeft;
+        case DeviceErrorKind::Refused:
+            return UpdateErrorKind::RecordRefused;
+        default:
+            return UpdateErrorKind::DeviceFailed;
+    }
+}
+
+// Streams the image to the bootloader as data reports, 20 ms apart, until the last one is
+// accepted, one fails or the listener stops the update between two.
+UpdateResult SendRecords(UpdateContext& context, const FirmwareImage& image) {
     UpdateListener& listener = context.listener;
     const int total = static_cast<int>(image.wholeRecords());
-
-    if (state.featureReportLength < kMinDataReportLength) {
-        UpdateError error = TooShort(state.featureReportLength, kMinDataReportLength);
-        error.totalRecords = total;
-        return Failed(std::move(error));
-    }
-    DataReport report(state.featureReportLength);
-    context.clock.SleepMs(kCountingPauseMs);
-    listener.OnProgress(0, total);
-
-    UpdateError error;
-    error.totalRecords = total;
-    try {
-        RunReadinessProbe(*state.device);
-    } catch (const DeviceError& probe) {
-        error.kind = UpdateErrorKind::ProbeFailed;
-        error.detail = probe.detail();
-        return Failed(std::move(error));
-    }
     listener.OnPhase(UpdatePhase::Transferring);
-
+    DataReport report(context.velt.featureReportLength);
     for (int sent = 0; sent < total;) {
         report.Fill(image.Record(static_cast<std::size_t>(sent)));
         try {
-            report.Send(*state.device);
+            report.Send(*context.velt.hid);
         } catch (const DeviceError& send) {
-            state.Close();
-            error.kind = send.kind() == DeviceErrorKind::Disconnected ? UpdateErrorKind::DeviceLeft
-                         : send.kind() == DeviceErrorKind::Refused ? UpdateErrorKind::RecordRefused
-                                                                   : UpdateErrorKind::DeviceFailed;
+            UpdateError error = Error(SendFailure(send), total);
             error.recordsSent = sent;
             error.detail = send.detail();
             return Failed(std::move(error));
@@ -138,56 +140,58 @@ UpdateResult SendFlashData(UpdateContext& context, const FirmwareImage& image) {
         ++sent;
         listener.OnProgress(sent, total);
         if (const auto cause = listener.ShouldStop()) {
-            state.Close();
             return Cancelled(*cause, sent, total);
         }
     }
     listener.OnPhase(UpdatePhase::Finishing);
-    state.Close();
     UpdateResult done;
     done.outcome = UpdateOutcome::Success;
     done.recordsSent = done.totalRecords = total;
     return done;
 }
 
-UpdateResult UpdateFirmware(UpdateContext& context) {
-    DeviceState& state = context.state;
-    if (!state.deviceFound || !state.device) {
-        return {};
-    }
+// The update's steps, top-down; `switched` tells whether the mode switch went out.
+UpdateResult RunSteps(UpdateContext& context, bool& switched) {
     // The image is refused before the device is touched, so the device is never left in
     // its bootloader for an image that was always going to be refused.
     context.listener.OnPhase(UpdatePhase::CheckingImage);
-    std::optional<FirmwareImage> loaded;
-    if (context.image == nullptr) {
-        ImageLoad load = LoadFirmwareImage(context.imagePath, context.imageName);
-        if (!load.image) {
-            UpdateError error;
-            error.kind = UpdateErrorKind::ImageUnusable;
-            error.detail = load.message;
-            return Finish(context, Failed(std::move(error)));
-        }
-        loaded = std::move(load.image);
+    if (!context.image.image) {
+        UpdateError error = Error(UpdateErrorKind::ImageUnusable);
+        error.detail = context.image.message;
+        return Failed(std::move(error));
     }
-    const FirmwareImage& image = context.image != nullptr ? *context.image : *loaded;
+    const FirmwareImage& image = *context.image.image;
 
-    if (state.deviceAttributes.ProductID == protocol::applicationProductId) {
-        context.listener.OnPhase(UpdatePhase::SwitchingToBootloader);
-        if (state.featureReportLength < kMinModeSwitchLength) {
-            return Finish(context,
-                          Failed(TooShort(state.featureReportLength, kMinModeSwitchLength)));
+    if (context.velt.info.productId == protocol::applicationProductId) {
+        if (auto error = SwitchToBootloader(context)) {
+            return Failed(std::move(*error));
         }
-        if (const auto cause = EnterBootloader(context)) {
-            return Finish(context, Cancelled(*cause));
-        }
+        switched = true;
+    } else {
+        // Every transfer starts on a freshly opened device.
+        context.velt.Close();
     }
+    if (const auto cause = WaitForBootloader(context)) {
+        return Cancelled(*cause);
+    }
+    if (auto error = Probe(context, static_cast<int>(image.wholeRecords()))) {
+        return Failed(std::move(*error));
+    }
+    return SendRecords(context, image);
+}
 
-    // Every transfer starts on a freshly opened device.
-    LetGoOfWrongMode(state);
-    if (const auto cause = PollForBootloader(context)) {
-        return Finish(context, Cancelled(*cause));
+}  // namespace
+
+UpdateResult UpdateFirmware(UpdateContext& context) {
+    if (!context.velt.isOpen()) {
+        return {};
     }
-    return Finish(context, SendFlashData(context, image));
+    bool switched = false;
+    UpdateResult result = RunSteps(context, switched);
+    result.switched = switched;
+    context.velt.Close();
+    context.listener.OnFinished(result);
+    return result;
 }
 
 }  // namespace velt

@@ -1,10 +1,8 @@
 #pragma once
 
-#include <string>
-
-#include "device/DeviceState.h"
 #include "device/Discovery.h"
 #include "device/HidDevice.h"
+#include "device/OpenDevice.h"
 #include "platform/Clock.h"
 #include "update/FirmwareImage.h"
 #include "update/UpdateListener.h"
@@ -14,30 +12,23 @@ namespace velt {
 struct UpdateContext {
     HidBackend& backend;
     Clock& clock;
-    DeviceState& state;
+    // The device to update, open; let go of when the update ends, however it ends.
+    OpenDevice& velt;
     UpdateListener& listener;
-    std::string imagePath;
-    // How messages call the image.
-    std::string imageName;
-    // An image the caller has already loaded; otherwise it is loaded and checked first.
-    const FirmwareImage* image = nullptr;
+    // The image as the caller loaded it (LoadFirmwareImage): exactly these bytes are sent.
+    // One that failed its check ends the update before the device is touched.
+    const ImageLoad& image;
     // Set: only the device at this place is taken back after the mode switch, so that with
     // several devices attached each update follows its own. Empty: the first one found.
     DeviceFilter follow = {};
 };
 
-// The whole update of the device in `state`: the image check, the switch to the
-// bootloader for an application-mode device, the wait until the bootloader answers on a
-// freshly opened device, and the transfer. Lets go of the device on every way out.
-// Returns UpdateOutcome::None, touching nothing, when no device is open.
+// The whole update of the open device, in this order: check the image; switch an
+// application-mode device to its bootloader (send the command, let go); wait for the
+// bootloader and open it once (a bootloader-mode device is let go and opened afresh as
+// well); probe it; send each record; finish. The listener hears each phase once. Lets go
+// of the device on every way out. Returns UpdateOutcome::None, touching nothing, when no
+// device is open.
 UpdateResult UpdateFirmware(UpdateContext& context);
-
-// Sends the mode switch, then polls until the device is back in its bootloader. Returns
-// the cause when the wait was cancelled.
-std::optional<CancelCause> EnterBootloader(UpdateContext& context);
-
-// Streams the image to the open bootloader as data reports, 20 ms apart. Lets go of the
-// device when it ends, whatever the outcome.
-UpdateResult SendFlashData(UpdateContext& context, const FirmwareImage& image);
 
 }  // namespace velt

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 
 #include "app/FrmMain.h"
+#include "app/IdentityDisplay.h"
 #include "device/simulated/SimulatedBus.h"
 #include "tests/support/FakeWindow.h"
 #include "tests/support/TempDir.h"
@@ -196,6 +198,36 @@ TEST(FrmMain, CloseCancelsWhileWaitingAndWaitsForTheLastRecordOnceRecordsFlow) {
     EXPECT_EQ(velt.records(), 10U);
     EXPECT_EQ(writing.window.title, "Velt-USB Firmware Update - closes when the update ends");
     writing.ExpectClosedWith(0);
+}
+
+struct Labels final : IdentityLabels {
+    void SetIdentityCaption(IdentityField field, const std::string& text) override {
+        captions[field] = text;
+    }
+    std::map<IdentityField, std::string> captions;
+};
+
+TEST(IdentityDisplayTest, LabelsShowTheDeviceOrGoBlankAndAFailedQueryKeepsItsLabel) {
+    VirtualClock clock;
+    sim::SimulatedBus bus{clock};
+    bus.AddVelt({.version = 0x010A, .product = "Прибор"}, {}, {.serial = true});
+    OpenDevice velt;
+    ASSERT_TRUE(OpenFirstVelt(bus, velt));
+    Labels labels;
+    labels.captions[IdentityField::SerialNumber] = " old";
+    const std::uint64_t start = clock.NowMs();
+    ShowDeviceInfo(velt, labels, clock);
+    EXPECT_EQ(clock.NowMs() - start, 60U);  // 20 ms before each of the three queries
+    EXPECT_EQ(labels.captions[IdentityField::Manufacturer], " Velt Instruments");
+    EXPECT_EQ(labels.captions[IdentityField::Product], " Прибор");
+    EXPECT_EQ(labels.captions[IdentityField::Version], " 1.A");
+    EXPECT_EQ(labels.captions[IdentityField::SerialNumber], " old");
+
+    velt.Close();
+    ShowDeviceInfo(velt, labels, clock);
+    EXPECT_EQ(labels.captions[IdentityField::Manufacturer], "");
+    EXPECT_EQ(labels.captions[IdentityField::Version], " ");
+    EXPECT_EQ(labels.captions[IdentityField::SerialNumber], "");
 }
 
 }  // namespace

@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <map>
-
 #include "device/Discovery.h"
-#include "device/IdentityDisplay.h"
 #include "device/IdentityText.h"
 #include "device/simulated/SimulatedBus.h"
 
@@ -24,14 +21,14 @@ TEST(DiscoveryTest, TheFirstVeltThatOpensIsTakenWhateverTheVendorAndLaterOnesAre
                       {.featureLength = true});
     const std::string later = bus.AddDevice({.productId = bootloaderProductId});
 
-    DeviceState state;
+    OpenDevice velt;
     std::vector<UnusableDevice> unusable;
-    ASSERT_TRUE(FindTheHid(bus, state, &unusable));
-    EXPECT_TRUE(state.deviceFound);
-    EXPECT_EQ(state.devicePath, taken);
-    EXPECT_EQ(state.deviceAttributes.VendorID, 0xFFFF);
-    EXPECT_EQ(state.deviceAttributes.VersionNumber, 0x0207);
-    EXPECT_EQ(state.featureReportLength, 0);  // it would not tell
+    ASSERT_TRUE(OpenFirstVelt(bus, velt, &unusable));
+    EXPECT_TRUE(velt.isOpen());
+    EXPECT_EQ(velt.info.path, taken);
+    EXPECT_EQ(velt.info.vendorId, 0xFFFF);
+    EXPECT_EQ(velt.info.version, 0x0207);
+    EXPECT_EQ(velt.featureReportLength, 0);  // it would not tell
     EXPECT_EQ(bus.openCount(keyboard), 0);
     EXPECT_EQ(bus.openCount(later), 0);
     ASSERT_EQ(unusable.size(), 1U);
@@ -41,41 +38,9 @@ TEST(DiscoveryTest, TheFirstVeltThatOpensIsTakenWhateverTheVendorAndLaterOnesAre
     // A new pass lets go of the device first; with none left, nothing is open.
     bus.Unplug(taken);
     bus.Unplug(later);
-    EXPECT_FALSE(FindTheHid(bus, state));
-    EXPECT_FALSE(state.deviceFound);
+    EXPECT_FALSE(OpenFirstVelt(bus, velt));
+    EXPECT_FALSE(velt.isOpen());
     EXPECT_EQ(bus.openDeviceCount(), 0U);
-}
-
-struct Labels final : IdentityLabels {
-    void SetIdentityCaption(IdentityField field, const std::string& text) override {
-        captions[field] = text;
-    }
-    std::map<IdentityField, std::string> captions;
-};
-
-TEST(IdentityDisplayTest, LabelsShowTheDeviceOrGoBlankAndAFailedQueryKeepsItsLabel) {
-    VirtualClock clock;
-    sim::SimulatedBus bus{clock};
-    bus.AddVelt({.version = 0x010A, .product = "Прибор"}, {}, {.serial = true});
-    DeviceState state;
-    ASSERT_TRUE(FindTheHid(bus, state));
-    Labels labels;
-    labels.captions[IdentityField::SerialNumber] = " old";
-    const std::uint64_t start = clock.NowMs();
-    ShowDeviceInfo(state, labels, clock);
-    EXPECT_EQ(clock.NowMs() - start, 60U);  // 20 ms before each of the three queries
-    EXPECT_EQ(labels.captions[IdentityField::Manufacturer], " Velt Instruments");
-    EXPECT_EQ(labels.captions[IdentityField::Product], " Прибор");
-    EXPECT_EQ(labels.captions[IdentityField::Version], " 1.A");
-    EXPECT_EQ(labels.captions[IdentityField::SerialNumber], " old");
-    EXPECT_EQ(FormatVersion(0xFF00), " 255.0");  // major in decimal, minor in hexadecimal
-
-    state.Close();
-    state.deviceFound = false;
-    ShowDeviceInfo(state, labels, clock);
-    EXPECT_EQ(labels.captions[IdentityField::Manufacturer], "");
-    EXPECT_EQ(labels.captions[IdentityField::Version], " ");
-    EXPECT_EQ(labels.captions[IdentityField::SerialNumber], "");
 }
 
 TEST(IdentityTextTest, AtMostFiftyUnitsNeverHalfACharacterMalformedBytesReplaced) {
@@ -106,6 +71,7 @@ TEST(IdentityTextTest, AtMostFiftyUnitsNeverHalfACharacterMalformedBytesReplaced
     for (const auto& [in, out] : wide) {
         EXPECT_EQ(IdentityTextFromUtf16(in), out) << out;
     }
+    EXPECT_EQ(FormatVersion(0xFF00), " 255.0");  // major in decimal, minor in hexadecimal
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "platform/FileRead.h"
 #include "tests/support/FileKinds.h"
 #include "tests/support/TempDir.h"
+#include "update/Outcome.h"
 #include "update/UpdateSequence.h"
 
 namespace velt {
@@ -25,7 +26,7 @@ struct Recorder final : UpdateListener {
             onPhase(phase);
         }
     }
-    void OnDeviceSearched(DeviceState& state) override { searches.push_back(state.deviceFound); }
+    void OnDeviceSearched(OpenDevice& velt) override { searches.push_back(velt.isOpen()); }
     void OnProgress(int sent, int total) override { progress.push_back({sent, total}); }
     void OnFinished(const UpdateResult& result) override { finished.push_back(result); }
     std::optional<CancelCause> ShouldStop() override {
@@ -53,11 +54,13 @@ struct Rig {
     void Plug(sim::DeviceModel model = {}, sim::VeltBehaviour behaviour = {},
               sim::FailureInjection failures = {}) {
         velt = &bus.AddVelt(model, behaviour, failures);
-        ASSERT_TRUE(FindTheHid(bus, state));
+        ASSERT_TRUE(OpenFirstVelt(bus, state));
     }
 
     UpdateResult RunUpdate() {
-        UpdateContext context{bus, clock, state, listener, path, "fw.bin"};
+        // Loaded by the caller, as the window does at the click.
+        const ImageLoad load = LoadFirmwareImage(path, "fw.bin");
+        UpdateContext context{bus, clock, state, listener, load};
         return UpdateFirmware(context);
     }
 
@@ -69,7 +72,7 @@ struct Rig {
 
     VirtualClock clock;
     sim::SimulatedBus bus{clock};
-    DeviceState state;
+    OpenDevice state;
     Recorder listener;
     test::TempDir dir;
     std::string path = dir.str() + "/fw.bin";
@@ -90,8 +93,9 @@ TEST_F(UpdateTest, ApplicationModeDeviceIsSwitchedReopenedAndWrittenInOrder) {
     EXPECT_EQ(result.recordsSent, 200);
     ExpectLetGo();
     using enum UpdatePhase;
+    // Each phase once, in order.
     EXPECT_EQ(listener.phases, (std::vector{CheckingImage, SwitchingToBootloader, WaitingForDevice,
-                                            WaitingForDevice, Transferring, Finishing}));
+                                            Transferring, Finishing}));
 
     // One switch: DE FA CE and zeros at the device's length; nothing else reaches the
     // application firmware.
@@ -119,6 +123,7 @@ TEST_F(UpdateTest, ApplicationModeDeviceIsSwitchedReopenedAndWrittenInOrder) {
     }
     EXPECT_EQ(velt->firmware(), image);
     EXPECT_NE(velt->path(), appPath);
+    EXPECT_EQ(bus.openCount(velt->path()), 1);  // the bootloader is opened once
 
     // The labels were blank while the device was away, then showed it again.
     ASSERT_GE(listener.searches.size(), 2U);
@@ -151,6 +156,8 @@ TEST_F(UpdateTest, ABootloaderModeDeviceIsReopenedOnceAndTakesTheLargestImageWit
     Plug({.productId = bootloaderProductId});
     const std::string path = velt->path();
     EXPECT_EQ(RunUpdate().recordsSent, 32'766);
+    using enum UpdatePhase;
+    EXPECT_EQ(listener.phases, (std::vector{CheckingImage, WaitingForDevice, Transferring, Finishing}));
     EXPECT_EQ(velt->modeSwitches(), 0);
     EXPECT_EQ(bus.openCount(path), 2);  // before the click and once more before the transfer
     EXPECT_EQ(velt->firmware(), std::vector(image.begin(), image.end() - 39));
@@ -202,7 +209,7 @@ TEST_F(UpdateTest, DeviceFailuresEndTheTransferAndSayWhatHappened) {
         ASSERT_TRUE(result.error);
         EXPECT_EQ(result.outcome, UpdateOutcome::Failure);
         EXPECT_EQ(result.error->kind, c.kind);
-        EXPECT_EQ(DescribeUpdateError(*result.error), c.message);
+        EXPECT_EQ(OutcomeOf(result).reason, c.message);
         // Nothing after the failed record, nothing sent twice.
         EXPECT_EQ(r.velt->firmware(),
                   std::vector(r.image.begin(), r.image.begin() + 40 * c.recordsKept));
@@ -240,7 +247,7 @@ TEST_F(UpdateTest, ImagesThatCannotBeSentAreRefusedBeforeTheDeviceIsTouched) {
         const UpdateResult result = r.RunUpdate();
         ASSERT_TRUE(result.error) << message;
         EXPECT_EQ(result.error->kind, UpdateErrorKind::ImageUnusable);
-        EXPECT_EQ(DescribeUpdateError(*result.error), message);
+        EXPECT_EQ(OutcomeOf(result).reason, message);
         EXPECT_TRUE(r.velt->reports().empty());
         EXPECT_EQ(r.velt->productId(), applicationProductId);
         r.ExpectLetGo();

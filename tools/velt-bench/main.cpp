@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "device/DeviceState.h"
+#include "device/OpenDevice.h"
 #include "device/Discovery.h"
 #include "device/VeltProtocol.h"
 #include "device/simulated/SimulatedBus.h"
@@ -198,13 +198,13 @@ int UpdatePath(const std::string& path) {
     const std::size_t heapImage = HeapInUse();
     const std::string sha256 = velt::Sha256Hex(load.image->bytes());
 
-    velt::DeviceState state;
-    if (!velt::FindTheHid(bus, state)) {
+    velt::OpenDevice state;
+    if (!velt::OpenFirstVelt(bus, state)) {
         std::cerr << "velt-bench: the simulated Velt-USB was not found\n";
         return 1;
     }
     QuietListener listener;
-    velt::UpdateContext context{bus, clock, state, listener, path, path, &*load.image};
+    velt::UpdateContext context{bus, clock, state, listener, load};
     const velt::UpdateResult result = velt::UpdateFirmware(context);
     const std::size_t heapAfter = HeapInUse();
 
@@ -262,12 +262,12 @@ int Discovery(const std::vector<int>& counts) {
         }
         bus.AddVelt(velt::sim::DeviceModel{});
 
-        velt::DeviceState state;
+        velt::OpenDevice state;
         long passes = 0;
         long found = 0;
         double elapsedMs = 0.0;
         for (int i = 0; i < 100; ++i) {  // warm-up
-            velt::FindTheHid(bus, state);
+            velt::OpenFirstVelt(bus, state);
         }
         while (elapsedMs < kMinimumMs) {
             // The bus logs every call; emptied between batches, outside the timing, so
@@ -275,7 +275,7 @@ int Discovery(const std::vector<int>& counts) {
             bus.ClearCalls();
             const Steady::time_point start = Steady::now();
             for (int i = 0; i < kBatch; ++i) {
-                found += velt::FindTheHid(bus, state) ? 1 : 0;
+                found += velt::OpenFirstVelt(bus, state) ? 1 : 0;
             }
             elapsedMs += MsSince(start, Steady::now());
             passes += kBatch;

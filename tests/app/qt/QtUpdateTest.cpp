@@ -10,6 +10,7 @@
 #include "app/FrmMain.h"
 #include "app/qt/QtWindow.h"
 #include "device/simulated/SimulatedBus.h"
+#include "update/Outcome.h"
 #include "tests/app/qt/QtTestApp.h"
 
 namespace velt {
@@ -42,7 +43,7 @@ TEST(QtUpdate, TheButtonUpdatesTheSimulatedDeviceAndTheWindowShowsProgress) {
         barHiddenAtStart = !bar->isVisible();
         QTimer::singleShot(0, button, &QPushButton::click);
     };
-    EXPECT_EQ(RunWindow(app, window, events), ExitStatusFor(UpdateOutcome::Success));
+    EXPECT_EQ(RunWindow(app, window, events), kExitSuccess);
     EXPECT_TRUE(barHiddenAtStart);
     EXPECT_TRUE(velt.Summary().ends_with(" sha256=" VELT_SAMPLE_IMAGE_SHA256)) << velt.Summary();
     ASSERT_EQ(widths.size(), VELT_SAMPLE_IMAGE_SIZE / 40u);

@@ -1,7 +1,8 @@
-#include "device/IdentityDisplay.h"
+#include "app/IdentityDisplay.h"
 
-#include <cstdio>
 #include <optional>
+
+#include "device/IdentityText.h"
 
 namespace velt {
 
@@ -9,13 +10,13 @@ namespace {
 
 constexpr std::uint32_t kQueryPauseMs = 20;
 
-std::optional<std::string> Ask(DeviceState& state, HidString which, Clock& clock) {
+std::optional<std::string> Ask(OpenDevice& velt, HidString which, Clock& clock) {
     clock.SleepMs(kQueryPauseMs);
-    if (!state.device) {
+    if (!velt.isOpen()) {
         return std::nullopt;
     }
     try {
-        return state.device->GetString(which);
+        return velt.hid->GetString(which);
     } catch (const DeviceError&) {
         return std::nullopt;
     }
@@ -23,29 +24,23 @@ std::optional<std::string> Ask(DeviceState& state, HidString which, Clock& clock
 
 }  // namespace
 
-std::string FormatVersion(std::uint16_t versionNumber) {
-    char text[16];
-    std::snprintf(text, sizeof text, " %u.%X", versionNumber / 256U, versionNumber % 256U);
-    return text;
-}
-
-void ShowDeviceInfo(DeviceState& state, IdentityLabels& labels, Clock& clock) {
-    if (!state.deviceFound) {
+void ShowDeviceInfo(OpenDevice& velt, IdentityLabels& labels, Clock& clock) {
+    if (!velt.isOpen()) {
         labels.SetIdentityCaption(IdentityField::Manufacturer, "");
         labels.SetIdentityCaption(IdentityField::Product, "");
         labels.SetIdentityCaption(IdentityField::SerialNumber, "");
         labels.SetIdentityCaption(IdentityField::Version, " ");
         return;
     }
-    if (const auto text = Ask(state, HidString::Manufacturer, clock)) {
+    if (const auto text = Ask(velt, HidString::Manufacturer, clock)) {
         labels.SetIdentityCaption(IdentityField::Manufacturer, " " + *text);
         labels.SetIdentityCaption(IdentityField::Version,
-                                  FormatVersion(state.deviceAttributes.VersionNumber));
+                                  FormatVersion(velt.info.version));
     }
-    if (const auto text = Ask(state, HidString::Product, clock)) {
+    if (const auto text = Ask(velt, HidString::Product, clock)) {
         labels.SetIdentityCaption(IdentityField::Product, " " + *text);
     }
-    if (const auto text = Ask(state, HidString::SerialNumber, clock)) {
+    if (const auto text = Ask(velt, HidString::SerialNumber, clock)) {
         labels.SetIdentityCaption(IdentityField::SerialNumber, " " + *text);
     }
 }

@@ -1,9 +1,8 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
 
-#include "device/DeviceState.h"
+#include "device/OpenDevice.h"
 #include "platform/Clock.h"
 
 namespace velt {
@@ -17,13 +16,10 @@ class IdentityLabels {
     virtual void SetIdentityCaption(IdentityField field, const std::string& text) = 0;
 };
 
-// " major.MINORHEX", e.g. " 1.A" for 0x010A.
-std::string FormatVersion(std::uint16_t versionNumber);
-
-// Fills the four labels from the device state: blanks when no device is found, else
+// The window's four identity labels filled from the open device: blanks when none is open, else
 // manufacturer (with the version), product and serial number, each query after a 20 ms
 // pause, since the device answers slowly right after it was opened. A failed query keeps
 // its label's caption.
-void ShowDeviceInfo(DeviceState& state, IdentityLabels& labels, Clock& clock);
+void ShowDeviceInfo(OpenDevice& velt, IdentityLabels& labels, Clock& clock);
 
 }  // namespace velt

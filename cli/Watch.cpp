@@ -1,0 +1,140 @@
+#include "cli/Watch.h"
+
+#include <map>
+#include <set>
+
+#include "cli/DeviceListing.h"
+#include "cli/ProductionLine.h"
+#include "cli/Text.h"
+#include "device/Discovery.h"
+
+namespace velt::cli {
+
+namespace {
+
+// A watch wakes this often without device events, to retry a device it could not open
+// yet (its permissions may still be being set) and to notice Ctrl-C.
+constexpr std::uint32_t kWatchWakeMs = 1000;
+// A device without a serial number is taken for another one at the same place only after
+// it was away this long; a reboot into new firmware is quicker.
+constexpr std::uint64_t kAwayForNewMs = 5000;
+// How long a watch keeps quietly retrying a device it cannot open before it says so.
+constexpr std::uint64_t kQuietRetryMs = 2000;
+
+// What the watch knows about each place a Velt-USB was seen at.
+struct Place {
+    bool present = false;
+    bool busy = false;       // its update is running
+    bool settled = false;    // nothing more to do until it leaves
+    bool leftAlone = false;  // present when a --new-only watch began
+    bool doneHere = false;   // a device without a serial number was flashed here
+    std::uint64_t goneMs = 0;
+    std::optional<std::uint64_t> failingSinceMs;
+};
+
+}  // namespace
+
+int WatchAndFlash(Session& session, const FlashOptions& options, const ImageLoad& image,
+                  JsonEvents& json) {
+    if (session.monitor == nullptr) {
+        session.io.err << kProgram << ": --watch is not available on this platform" << std::endl;
+        return kExitUsage;
+    }
+    if (!ConfirmFlash(session, options, *image.image, "every Velt-USB plugged in")) {
+        return kExitInterrupted;
+    }
+    std::map<std::string, Place> places;
+    std::set<std::string> doneSerials;
+    ProductionLine line(session, options, image, json);
+    DeviceBoard& board = line.board();
+    int done = 0;
+    int failed = 0;
+    const int pressed = session.interrupts.Count();
+    board.Message(options.newOnly ? "Watching for Velt-USBs plugged in from now on; Ctrl-C stops."
+                                  : "Watching for Velt-USBs; Ctrl-C stops.");
+
+    // The watch sleeps on the clock too: a virtual one moves on only when it waits.
+    session.clock.ThreadStarted();
+    for (bool first = true; session.interrupts.Count() == pressed; first = false) {
+        for (const DeviceRun* run : line.Reap()) {
+            Place& place = places[PlaceOf(run->info)];
+            place.busy = false;
+            place.settled = true;  // still there, in whatever mode it was left
+            if (run->outcome().exitStatus == kExitSuccess) {
+                ++done;
+                place.doneHere = !run->serial;
+                if (run->serial) {
+                    doneSerials.insert(*run->serial);
+                }
+            } else {
+                ++failed;
+            }
+            board.Message(std::to_string(done) + " done, " + std::to_string(failed) + " failed");
+        }
+        const std::uint64_t now = session.clock.NowMs();
+        std::set<std::string> present;
+        for (const HidInterfaceInfo& info : VeltInterfaces(session.backend)) {
+            const std::string key = PlaceOf(info);
+            present.insert(key);
+            Place& place = places[key];
+            const bool returned = !place.present;
+            place.present = true;
+            if (first && options.newOnly) {
+                place.leftAlone = true;
+            }
+            if (place.leftAlone || place.busy || place.settled) {
+                continue;
+            }
+            std::optional<std::string> serial;
+            try {
+                serial = ReadSerialNumber(session.backend, info.path);
+            } catch (const DeviceError& error) {
+                // Its permissions may still be being set: tried again on the next wake.
+                if (!place.failingSinceMs) {
+                    place.failingSinceMs = now;
+                } else if (now - *place.failingSinceMs >= kQuietRetryMs) {
+                    board.Message(
+                        Printable(key) + ": cannot be opened: " + OpenErrorText(error.kind()),
+                        true);
+                    place.settled = true;
+                }
+                continue;
+            }
+            place.failingSinceMs.reset();
+            const bool again =
+                serial ? doneSerials.count(*serial) > 0
+                       : place.doneHere && (!returned || now - place.goneMs <= kAwayForNewMs);
+            if (again) {
+                board.Message(Printable(key + " " + serial.value_or("-")) + ": already done");
+                if (options.json) {
+                    json.Emit("already-done",
+                              R"(,"device":)" + JsonString(key) +
+                                  (serial ? R"(,"serial":)" + JsonString(*serial) : std::string()));
+                }
+                place.settled = true;
+                continue;
+            }
+            place.busy = true;
+            line.Start(info, serial);
+        }
+        for (auto& [key, place] : places) {
+            if (place.present && present.count(key) == 0) {
+                // Its update (if running) follows it; otherwise what comes back is looked at
+                // afresh.
+                const Place before = place;
+                place = Place();
+                place.busy = before.busy;
+                place.doneHere = before.doneHere;
+                place.goneMs = now;
+            }
+        }
+        session.monitor->WaitForChange(kWatchWakeMs);
+    }
+    session.clock.ThreadEnded();
+    if (line.Running()) {
+        board.Message("Stopping the watch once the devices at work are done.");
+    }
+    return line.Finish();
+}
+
+}  // namespace velt::cli

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "cli/JsonEvents.h"
+#include "cli/Session.h"
+#include "update/FirmwareImage.h"
+
+namespace velt::cli {
+
+// Flashes each Velt-USB as it is plugged in, side by side, until Ctrl-C (--watch). A
+// device is flashed once per watch: one that comes back with the serial number of a device
+// already done (rebooting into its new firmware, or plugged in again) is shown as done.
+// `image` holds the checked image.
+int WatchAndFlash(Session& session, const FlashOptions& options, const ImageLoad& image,
+                  JsonEvents& json);
+
+}  // namespace velt::cli

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "update/UpdateListener.h"
+
+namespace velt {
+
+// The programs' exit statuses. The window uses 0, 1 and 2 (cancelled); the command line all
+// but kExitCancelled, its 2 being a usage or image error.
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitUpdateFailed = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitCancelled = 2;
+inline constexpr int kExitNoDevice = 3;
+inline constexpr int kExitTimedOut = 4;
+// Everything else went well, but standard output could not be written (a full disk, a
+// reader that went away): what was to be shown is lost.
+inline constexpr int kExitOutputLost = 5;
+inline constexpr int kExitInterrupted = 130;
+
+// What an update came to, in every form a front end shows it: the window, the terminal,
+// --json, --all and --watch all take it from OutcomeOf, so a new error kind or cause is one
+// edit there.
+struct Outcome {
+    int exitStatus = kExitSuccess;  // of a program that ran this one update
+    const char* result = "success";  // --json "result": OutcomeName, or "failure"
+    const char* error = "";          // --json "error": "record-refused", "cancelled", ...
+    const char* heading = "";        // a failure's box title and terminal prefix
+    // Why the device did not take the whole image: what happened and what to do (a
+    // failure's box, the terminal's failure line, a row of --all and --watch and their
+    // --json message). Empty on success.
+    std::string reason;
+    // The --json message of a single update: a failure's reason, else a few words.
+    std::string brief;
+    // What the terminal says when a single update was cancelled; `timeoutSeconds` is the
+    // bound as the user gave it.
+    std::string cancelText;
+};
+Outcome OutcomeOf(const UpdateResult& result, std::string_view timeoutSeconds = {});
+
+}  // namespace velt
