@@ -8,6 +8,7 @@
 
 #include "Product.h"
 #include "cli/DeviceListing.h"
+#include "cli/History.h"
 #include "cli/JsonEvents.h"
 #include "cli/LoggingBackend.h"
 #include "cli/ProductionLine.h"
@@ -118,9 +119,27 @@ int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome)
     if (options.json) {
         json.Image(options.image, image, sha256);
     }
+    if (!options.expectSha256.empty() && options.expectSha256 != sha256) {
+        const std::string message = name + " is not the expected image: its SHA-256 is " + sha256 +
+                                    ", not " + options.expectSha256 + ". Nothing was flashed.";
+        err << kProgram << ": " << message << std::endl;
+        return before(kExitUsage, "image-digest", message);
+    }
     if (const auto rest = image.remainder(); rest != 0) {
         err << "warning: the last " << rest << " bytes of " << name
             << " do not fill a 40-byte record and will not be sent" << std::endl;
+    }
+    // A factory must not flash what it cannot record: the record is tried first.
+    std::optional<FlashRecorder> recorder;
+    if (!options.record.empty()) {
+        recorder.emplace(options.record, options.image, image.size(), sha256);
+        if (const std::string error = recorder->Check(); !error.empty()) {
+            const std::string message =
+                "the record " + Printable(options.record) + " cannot be written: " + error;
+            err << kProgram << ": " << message << ". Nothing was flashed." << std::endl;
+            return before(kExitUsage, "record-unwritable", message);
+        }
+        session.recorder = &*recorder;
     }
     if (options.all) {
         return FlashAll(session, options, load, json);
@@ -154,11 +173,31 @@ int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome)
     UpdateListener& listener = options.json ? static_cast<UpdateListener&>(json) : reporter;
     // Followed by its location, so that another Velt-USB coming back in bootloader mode
     // first is never taken for it.
-    UpdateContext context{session.backend, session.clock, velt, listener, load,
-                          AtLocation(found.location)};
+    UpdateContext context{session.backend, session.clock, velt,
+                          listener,        load,          AtLocation(found.location)};
+    const std::optional<std::uint16_t> versionBefore = found.version;
+    const HidInterfaceInfo device = found;
+    std::optional<std::string> serial;
+    if (recorder) {
+        try {
+            serial = velt.hid->GetString(HidString::SerialNumber);
+            if (serial->empty()) {
+                serial.reset();
+            }
+        } catch (const DeviceError&) {
+            // Kept without one.
+        }
+    }
+    const std::uint64_t startMs = session.clock.NowMs();
     const UpdateResult result = UpdateFirmware(context);
     outcome = result.outcome;
     const Outcome said = OutcomeOf(result, options.timeoutText);
+    std::string unrecorded;
+    if (recorder) {
+        unrecorded =
+            RecordEnd(*recorder, device, serial, versionBefore,
+                      ResultFields(said, result, said.brief), session.clock.NowMs() - startMs);
+    }
     switch (result.outcome) {
         case UpdateOutcome::Success:
             out << "Done: " << RecordCount(static_cast<std::uint64_t>(result.recordsSent)) << " ("
@@ -182,6 +221,10 @@ int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome)
             session.beforeLast(result.outcome);
         }
         json.Result(said, result, said.brief);
+    }
+    if (!unrecorded.empty()) {
+        err << unrecorded << std::endl;
+        return said.exitStatus == kExitSuccess ? kExitOutputLost : said.exitStatus;
     }
     return said.exitStatus;
 }
@@ -245,11 +288,32 @@ int RunCommand(const std::vector<std::string>& args, const CliStreams& streams,
         ->add_flag("--new-only", flashOptions.newOnly,
                    "With --watch: leave the devices present at the start alone")
         ->needs(watchOption);
+    CLI::Option* expectOption = flash->add_option(
+        "--expect-sha256", flashOptions.expectSha256,
+        "Flash only an image with this SHA-256 (64 hexadecimal digits), the published one");
+    CLI::Option* recordOption = flash->add_option(
+        "--record", flashOptions.record,
+        "Append each device's end to this file, one JSON object a line, on disk before the "
+        "next device starts");
+    flash
+        ->add_flag("--again", flashOptions.again,
+                   "With --watch --record: flash a device again that the record has as done")
+        ->needs(watchOption)
+        ->needs(recordOption);
     flash
         ->add_option("--timeout", flashOptions.timeoutText,
                      "Bound in seconds on the wait for the bootloader after the mode switch; 0: "
                      "none")
         ->capture_default_str();
+
+    CLI::App* history =
+        app.add_subcommand("history", "Show what a flash record (--record) says, oldest first");
+    history->fallthrough();
+    HistoryOptions historyOptions;
+    history->add_option("FILE", historyOptions.file, "The record")->required();
+    history->add_option("--serial", historyOptions.serial, "Only the device with this serial");
+    history->add_option("--since", historyOptions.since,
+                        "Only from this UTC date or time on: 2026-12-07 or 2026-12-07T08:00");
 
     std::vector<const char*> argv{kProgram};
     for (const std::string& arg : args) {
@@ -279,6 +343,16 @@ int RunCommand(const std::vector<std::string>& args, const CliStreams& streams,
         }
         return usageError(Printable(error.what()));
     }
+    if (history->parsed()) {
+        if (!historyOptions.since.empty() && !ValidSince(historyOptions.since)) {
+            return usageError(
+                "--since takes a UTC date or time such as 2026-12-07 or "
+                "2026-12-07T08:00, not '" +
+                Printable(historyOptions.since) + "'");
+        }
+        historyOptions.json = flashOptions.json;
+        return ShowHistory(historyOptions, streams.out, streams.err);
+    }
     if (flash->parsed() && flashOptions.image.empty()) {
         return usageError("IMAGE is empty: name the firmware image file");
     }
@@ -292,6 +366,21 @@ int RunCommand(const std::vector<std::string>& args, const CliStreams& streams,
         }
         return ms;
     };
+    if (expectOption->count() > 0) {
+        std::string& hex = flashOptions.expectSha256;
+        const std::string given = hex;
+        std::transform(hex.begin(), hex.end(), hex.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        if (hex.size() != 64 || hex.find_first_not_of("0123456789abcdef") != hex.npos) {
+            return usageError(
+                "--expect-sha256 takes the image's SHA-256 as 64 hexadecimal "
+                "digits, not '" +
+                Printable(given) + "'");
+        }
+    }
+    if (recordOption->count() > 0 && flashOptions.record.empty()) {
+        return usageError("--record is empty: name the file that keeps the record");
+    }
     // An empty name would match nothing, or anything, depending on who reads it.
     if (deviceOption->count() > 0 && flashOptions.device.empty()) {
         return usageError("--device is empty: name a device's location, path or serial number");

@@ -3,8 +3,13 @@
 #include <cstdio>
 #include <string_view>
 
+#include "Product.h"
+#include "cli/Session.h"
 #include "cli/Text.h"
+#include "device/IdentityText.h"
+#include "platform/AppendFile.h"
 #include "platform/FileRead.h"
+#include "platform/HostName.h"
 
 namespace velt::cli {
 
@@ -45,17 +50,8 @@ std::string RecordLine(const FlashRecordEntry& entry) {
     if (!entry.versionBefore.empty()) {
         line += R"(,"versionBefore":)" + JsonString(entry.versionBefore);
     }
-    line += R"(,"result":)" + JsonString(entry.result) + R"(,"exit":)" +
-            std::to_string(entry.exit) + R"(,"records":)" + std::to_string(entry.records) +
-            R"(,"total":)" + std::to_string(entry.total);
-    if (!entry.cause.empty()) {
-        line += R"(,"cause":)" + JsonString(entry.cause);
-    }
-    if (!entry.error.empty()) {
-        line +=
-            R"(,"error":)" + JsonString(entry.error) + R"(,"message":)" + JsonString(entry.message);
-    }
-    return line + R"(,"durationMs":)" + std::to_string(entry.durationMs) + "}\n";
+    return line + entry.resultFields + R"(,"durationMs":)" + std::to_string(entry.durationMs) +
+           "}\n";
 }
 
 std::optional<RecordContent> ReadRecord(const std::string& path, std::string& error) {
@@ -112,6 +108,53 @@ std::set<std::string> SerialsDone(const RecordContent& record, const std::string
         }
     }
     return done;
+}
+
+FlashRecorder::FlashRecorder(std::string path, std::string image, std::uint64_t bytes,
+                             std::string sha256)
+    : path_(std::move(path)),
+      image_(std::move(image)),
+      bytes_(bytes),
+      sha256_(std::move(sha256)),
+      host_(HostName()) {}
+
+std::string FlashRecorder::Check() const {
+    return AppendLineDurably(path_, "");
+}
+
+std::string FlashRecorder::Write(FlashRecordEntry entry) {
+    entry.time = UtcTime(std::chrono::system_clock::now());
+    entry.host = host_;
+    entry.tool = product::versionText;
+    entry.image = image_;
+    entry.bytes = bytes_;
+    entry.sha256 = sha256_;
+    std::string error = AppendLineDurably(path_, RecordLine(entry));
+    if (!error.empty()) {
+        failed_ = true;
+    }
+    return error;
+}
+
+std::string RecordEnd(FlashRecorder& recorder, const HidInterfaceInfo& device,
+                      const std::optional<std::string>& serial,
+                      const std::optional<std::uint16_t>& versionBefore, std::string resultFields,
+                      std::uint64_t durationMs) {
+    FlashRecordEntry entry;
+    entry.device = device.location.empty() ? device.path : device.location;
+    entry.location = device.location;
+    entry.serial = serial;
+    if (versionBefore) {
+        entry.versionBefore = FormatVersion(*versionBefore).substr(1);
+    }
+    entry.resultFields = std::move(resultFields);
+    entry.durationMs = durationMs;
+    const std::string error = recorder.Write(std::move(entry));
+    if (error.empty()) {
+        return {};
+    }
+    return std::string(kProgram) + ": the record " + Printable(recorder.path()) +
+           " could not be written: " + error;
 }
 
 }  // namespace velt::cli

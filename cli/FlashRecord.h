@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -8,11 +9,12 @@
 #include <vector>
 
 #include "cli/JsonLine.h"
+#include "device/HidDevice.h"
 
 namespace velt::cli {
 
-// One device's end as the record keeps it: one JSON object a line, with the field names of
-// --json's result.
+// One device's end as the record keeps it: one JSON object a line, its result with the
+// field names of --json's result.
 struct FlashRecordEntry {
     std::string time;  // UTC, ISO 8601
     std::string host;
@@ -23,14 +25,8 @@ struct FlashRecordEntry {
     std::string device;  // its location, or path where there is none
     std::string location;
     std::optional<std::string> serial;
-    std::string versionBefore;  // "1.02"; empty when the device was never seen
-    std::string result;         // "success", "failure", "cancelled"
-    int exit = 0;
-    int records = 0;
-    int total = 0;
-    std::string cause;  // cancelled: "user", "timeout", "interrupt"
-    std::string error;  // failure: "record-refused", ...
-    std::string message;
+    std::string versionBefore;  // "1.02", as the device said when it was opened
+    std::string resultFields;   // ResultFields(): ,"result":...,"exit":...
     std::uint64_t durationMs = 0;
 };
 
@@ -54,5 +50,36 @@ std::optional<RecordContent> ReadRecord(const std::string& path, std::string& er
 
 // The serial numbers recorded as updated with the image of this SHA-256.
 std::set<std::string> SerialsDone(const RecordContent& record, const std::string& sha256);
+
+// Appends each device's end to the record file of --record. Safe to call from the threads
+// of several devices at once.
+class FlashRecorder {
+  public:
+    FlashRecorder(std::string path, std::string image, std::uint64_t bytes, std::string sha256);
+    const std::string& path() const { return path_; }
+    // Whether the record can be written to (creating it), before any device is touched:
+    // the system's words for why not, or an empty string.
+    std::string Check() const;
+    // Appends one device's end, on disk before it returns: the system's words for a
+    // failure, or an empty string. A failure is remembered.
+    std::string Write(FlashRecordEntry entry);
+    bool Failed() const { return failed_; }
+    const std::string& sha256() const { return sha256_; }
+
+  private:
+    std::string path_;
+    std::string image_;
+    std::uint64_t bytes_;
+    std::string sha256_;
+    std::string host_;
+    std::atomic<bool> failed_ = false;
+};
+
+// Records a device's end; returns what to tell the user when it could not be written, or an
+// empty string.
+std::string RecordEnd(FlashRecorder& recorder, const HidInterfaceInfo& device,
+                      const std::optional<std::string>& serial,
+                      const std::optional<std::uint16_t>& versionBefore, std::string resultFields,
+                      std::uint64_t durationMs);
 
 }  // namespace velt::cli

@@ -71,8 +71,8 @@ void JsonEvents::Device(const OpenDevice& velt, const std::optional<std::string>
                        R"(","version":")" + FormatVersion(found.version).substr(1) + '"');
 }
 
-void JsonEvents::Result(const Outcome& outcome, const UpdateResult& update,
-                        const std::string& message) {
+std::string ResultFields(const Outcome& outcome, const UpdateResult& update,
+                         const std::string& message) {
     std::string fields = R"(,"result":")" + std::string(outcome.result) + R"(","exit":)" +
                          std::to_string(outcome.exitStatus) + R"(,"records":)" +
                          std::to_string(update.recordsSent) + R"(,"total":)" +
@@ -81,10 +81,15 @@ void JsonEvents::Result(const Outcome& outcome, const UpdateResult& update,
         fields += R"(,"cause":")" + std::string(CauseName(update.cause)) + '"';
     }
     if (*outcome.error != '\0') {
-        fields += R"(,"error":")" + std::string(outcome.error) + R"(","message":)" +
-                  JsonString(message);
+        fields +=
+            R"(,"error":")" + std::string(outcome.error) + R"(","message":)" + JsonString(message);
     }
-    Emit("result", fields);
+    return fields;
+}
+
+void JsonEvents::Result(const Outcome& outcome, const UpdateResult& update,
+                        const std::string& message) {
+    Emit("result", ResultFields(outcome, update, message));
 }
 
 void JsonEvents::OnPhase(UpdatePhase phase) {

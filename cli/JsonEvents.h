@@ -54,4 +54,10 @@ class JsonEvents final : public UpdateListener {
     std::mutex* writing_ = &ownLock_;
 };
 
+// The members of a result object after its event name, starting with a comma: "result",
+// "exit", "records", "total", and "cause", "error" and "message" where they apply. The
+// flash record keeps the same.
+std::string ResultFields(const Outcome& outcome, const UpdateResult& update,
+                         const std::string& message);
+
 }  // namespace velt::cli

@@ -87,9 +87,10 @@ int ProductionLine::Finish() {
         interrupted = interrupted || status == kExitInterrupted;
     }
     const int failed = static_cast<int>(runs_.size()) - succeeded;
-    const int status = failed == 0   ? kExitSuccess
-                       : interrupted ? kExitInterrupted
-                                     : kExitUpdateFailed;
+    const bool unrecorded = session_.recorder != nullptr && session_.recorder->Failed();
+    const int status = failed > 0   ? (interrupted ? kExitInterrupted : kExitUpdateFailed)
+                       : unrecorded ? kExitOutputLost
+                                    : kExitSuccess;
     if (!runs_.empty()) {
         PrintTable();
     }
@@ -100,17 +101,15 @@ int ProductionLine::Finish() {
         if (session_.beforeLast) {
             session_.beforeLast(UpdateOutcome::None);
         }
-        json_.Emit("summary", R"(,"devices":)" + std::to_string(runs_.size()) +
-                                  R"(,"succeeded":)" + std::to_string(succeeded) +
-                                  R"(,"failed":)" + std::to_string(failed) + R"(,"exit":)" +
-                                  std::to_string(status));
+        json_.Emit("summary", R"(,"devices":)" + std::to_string(runs_.size()) + R"(,"succeeded":)" +
+                                  std::to_string(succeeded) + R"(,"failed":)" +
+                                  std::to_string(failed) + R"(,"exit":)" + std::to_string(status));
     }
     return status;
 }
 
 void ProductionLine::Run(DeviceRun& run) {
-    RunListener listener(board_, run.row, session_.clock, session_.interrupts,
-                         options_.timeoutMs);
+    RunListener listener(board_, run.row, session_.clock, session_.interrupts, options_.timeoutMs);
     JsonEvents json(session_.io.out, session_.clock);
     json.SetInner(listener);
     json.SetDevice(PlaceOf(run.info));
@@ -122,6 +121,7 @@ void ProductionLine::Run(DeviceRun& run) {
                           ? std::string("gone before it could be opened")
                           : "cannot be opened: " + OpenErrorText(unusable.front().error.kind());
     } else {
+        run.versionBefore = velt.info.version;
         if (options_.json) {
             json.Device(velt, run.serial);
         }
@@ -141,6 +141,14 @@ void ProductionLine::Run(DeviceRun& run) {
     board_.Finish(run.row, std::string(outcome.result) + ", " + Records(run) + " records in " +
                                MinutesSeconds(run.endMs - run.startMs) +
                                (outcome.reason.empty() ? "" : ": " + outcome.reason));
+    if (session_.recorder != nullptr) {
+        const std::string error =
+            RecordEnd(*session_.recorder, run.info, run.serial, run.versionBefore,
+                      ResultFields(outcome, run.result, outcome.reason), run.endMs - run.startMs);
+        if (!error.empty()) {
+            board_.Message(error, true);
+        }
+    }
     run.finished = true;
     session_.clock.ThreadEnded();
 }

@@ -25,6 +25,7 @@ std::string PlaceOf(const HidInterfaceInfo& info);
 struct DeviceRun {
     HidInterfaceInfo info;
     std::optional<std::string> serial;
+    std::optional<std::uint16_t> versionBefore;  // as it said when it was opened
     std::size_t row = 0;
     std::uint64_t startMs = 0;
     std::uint64_t endMs = 0;

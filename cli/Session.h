@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli/Cli.h"
+#include "cli/FlashRecord.h"
 #include "cli/Interrupts.h"
 #include "device/DeviceMonitor.h"
 #include "device/HidDevice.h"
@@ -29,7 +30,10 @@ struct FlashOptions {
     std::string device;  // a location, path or serial number; empty: the first one found
     bool all = false;
     bool watch = false;
-    bool newOnly = false;  // --watch leaves the devices present at its start alone
+    bool newOnly = false;      // --watch leaves the devices present at its start alone
+    std::string expectSha256;  // lower-case hex; empty: any image
+    std::string record;        // the flash record's file; empty: none
+    bool again = false;        // --watch flashes devices the record has as done
 };
 
 // What one command works with.
@@ -47,6 +51,8 @@ struct Session {
     // With --json, called once just before the last object (the result, or the summary of
     // several devices), with the outcome of the one update; may be empty.
     std::function<void(UpdateOutcome)> beforeLast = {};
+    // Keeps each device's end with --record; null without.
+    FlashRecorder* recorder = nullptr;
 };
 
 // Tries `found` now and, while `waitMs` allows (absent: not at all; 0: without limit), again

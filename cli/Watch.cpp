@@ -47,6 +47,26 @@ int WatchAndFlash(Session& session, const FlashOptions& options, const ImageLoad
     std::set<std::string> doneSerials;
     ProductionLine line(session, options, image, json);
     DeviceBoard& board = line.board();
+    // Done by an earlier watch with this image, as its record says: a restarted watch
+    // leaves them alone unless told --again.
+    std::set<std::string> recordedSerials;
+    FlashRecorder* const recorder = session.recorder;
+    if (recorder != nullptr && !options.again) {
+        std::string error;
+        const auto record = ReadRecord(recorder->path(), error);
+        if (!record) {
+            session.io.err << kProgram << ": the record " << Printable(recorder->path())
+                           << " cannot be read: " << error << std::endl;
+            return kExitUsage;
+        }
+        for (const std::size_t number : record->damagedLines) {
+            board.Message(Printable(recorder->path()) + " line " + std::to_string(number) +
+                              " is not a whole record entry (cut off or damaged); skipped",
+                          true);
+        }
+        recordedSerials = SerialsDone(*record, recorder->sha256());
+    }
+    const auto unrecorded = [&] { return recorder != nullptr && recorder->Failed(); };
     int done = 0;
     int failed = 0;
     const int pressed = session.interrupts.Count();
@@ -55,7 +75,7 @@ int WatchAndFlash(Session& session, const FlashOptions& options, const ImageLoad
 
     // The watch sleeps on the clock too: a virtual one moves on only when it waits.
     session.clock.ThreadStarted();
-    for (bool first = true; session.interrupts.Count() == pressed; first = false) {
+    for (bool first = true; session.interrupts.Count() == pressed && !unrecorded(); first = false) {
         for (const DeviceRun* run : line.Reap()) {
             Place& place = places[PlaceOf(run->info)];
             place.busy = false;
@@ -101,18 +121,25 @@ int WatchAndFlash(Session& session, const FlashOptions& options, const ImageLoad
                 continue;
             }
             place.failingSinceMs.reset();
+            const bool recorded =
+                serial && recordedSerials.count(*serial) > 0 && doneSerials.count(*serial) == 0;
             const bool again =
-                serial ? doneSerials.count(*serial) > 0
+                serial ? recorded || doneSerials.count(*serial) > 0
                        : place.doneHere && (!returned || now - place.goneMs <= kAwayForNewMs);
             if (again) {
-                board.Message(Printable(key + " " + serial.value_or("-")) + ": already done");
+                board.Message(Printable(key + " " + serial.value_or("-")) + ": already done" +
+                              (recorded ? " (record)" : ""));
                 if (options.json) {
                     json.Emit("already-done",
                               R"(,"device":)" + JsonString(key) +
-                                  (serial ? R"(,"serial":)" + JsonString(*serial) : std::string()));
+                                  (serial ? R"(,"serial":)" + JsonString(*serial) : std::string()) +
+                                  (recorded ? R"(,"record":true)" : ""));
                 }
                 place.settled = true;
                 continue;
+            }
+            if (unrecorded()) {
+                break;  // no device is flashed without its record
             }
             place.busy = true;
             line.Start(info, serial);
@@ -131,6 +158,9 @@ int WatchAndFlash(Session& session, const FlashOptions& options, const ImageLoad
         session.monitor->WaitForChange(kWatchWakeMs);
     }
     session.clock.ThreadEnded();
+    if (unrecorded()) {
+        board.Message("The watch stops: no Velt-USB is flashed without its record.", true);
+    }
     if (line.Running()) {
         board.Message("Stopping the watch once the devices at work are done.");
     }

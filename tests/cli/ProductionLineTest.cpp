@@ -4,11 +4,13 @@
 #include <algorithm>
 #include <functional>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/Cli.h"
+#include "cli/FlashRecord.h"
 #include "device/simulated/BusMonitor.h"
 #include "device/simulated/SimulatedBus.h"
 #include "platform/Clock.h"
@@ -253,6 +255,74 @@ TEST_F(ProductionLineTest, WatchFlashesEachDeviceOnceAsItIsPluggedIn) {
     EXPECT_EQ(Run({"flash", "--watch", "--new-only", path}), kExitSuccess) << err.str();
     EXPECT_EQ(old.reports().size(), 0U);
     EXPECT_EQ(fresh.firmware(), image);
+}
+
+TEST_F(ProductionLineTest, TheRecordKeepsEveryDeviceAndARestartedWatchSkipsWhatItDid) {
+    std::vector<sim::SimulatedVelt*> velts;
+    for (int number = 1; number <= 8; ++number) {
+        velts.push_back(&Add(number));
+    }
+    const std::string record = (dir.path() / "record.jsonl").string();
+    const std::string wrong(64, 'a');
+    EXPECT_EQ(Run({"flash", "--all", "--expect-sha256", wrong, "--record", record, path}),
+              kExitUsage);
+    EXPECT_THAT(err.str(), HasSubstr("its SHA-256 is "));
+    EXPECT_THAT(err.str(), HasSubstr(", not " + wrong));
+    EXPECT_EQ(velts[0]->modeSwitches(), 0);
+    EXPECT_EQ(Run({"flash", "--all", "--record", (dir.path() / "no" / "r").string(), path}),
+              kExitUsage);
+    EXPECT_EQ(velts[0]->modeSwitches(), 0);
+
+    EXPECT_EQ(Run({"flash", "--all", "--record", record, path}), kExitSuccess) << err.str();
+    std::string error;
+    auto content = ReadRecord(record, error);
+    ASSERT_TRUE(content);
+    ASSERT_EQ(content->entries.size(), 8U);
+    std::set<std::string> serials;
+    for (const JsonObject& entry : content->entries) {
+        serials.insert(StringField(entry, "serial").value_or(""));
+        EXPECT_EQ(StringField(entry, "result"), "success");
+        EXPECT_EQ(StringField(entry, "versionBefore"), "1.2");
+        EXPECT_EQ(NumberField(entry, "records"), 100);
+    }
+    EXPECT_EQ(serials.size(), 8U);
+
+    // Restarted with the record: the eight are done; one plugged in later is not. Then the
+    // record breaks: the device that finds it broken is the last one flashed.
+    for (sim::SimulatedVelt* velt : velts) {
+        bus.Unplug(velt->path());
+    }
+    const std::uint64_t start = clock.NowMs();
+    sim::SimulatedVelt& again = Add(3);
+    sim::DeviceModel model;
+    model.serial = "SN-9";
+    sim::SimulatedVelt& ninth = bus.PlugVeltAt(start + 1000, model, {});
+    model.serial = "SN-10";
+    sim::SimulatedVelt& tenth = bus.PlugVeltAt(start + 11'000, model, {});
+    model.serial = "SN-11";
+    sim::SimulatedVelt& eleventh = bus.PlugVeltAt(start + 20'000, model, {});
+    monitor.actions = {{start + 10'000,
+                        [&] {
+                            std::filesystem::remove(record);
+                            std::filesystem::create_directory(record);
+                        }},
+                       {start + 60'000, [&] { interrupts.Interrupt(); }}};
+    EXPECT_EQ(Run({"flash", "--watch", "--record", record, path}), kExitOutputLost);
+    EXPECT_THAT(out.str(), HasSubstr("1-9 SN-3: already done (record)"));
+    EXPECT_EQ(again.modeSwitches(), 0);
+    EXPECT_EQ(ninth.firmware(), image);
+    EXPECT_EQ(tenth.firmware(), image);
+    EXPECT_EQ(eleventh.modeSwitches(), 0);
+    EXPECT_THAT(err.str(), HasSubstr("could not be written"));
+    EXPECT_LT(clock.NowMs(), start + 60'000) << "the watch ended itself";
+
+    std::filesystem::remove(record);  // the folder in its place
+    bus.Unplug(ninth.path());
+    bus.Unplug(tenth.path());
+    bus.Unplug(eleventh.path());
+    monitor.actions = {{clock.NowMs() + 20'000, [&] { interrupts.Interrupt(); }}};
+    EXPECT_EQ(Run({"flash", "--watch", "--again", "--record", record, path}), kExitSuccess);
+    EXPECT_EQ(again.modeSwitches(), 1) << "--again flashes it regardless";
 }
 
 }  // namespace
