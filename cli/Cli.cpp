@@ -243,7 +243,8 @@ int RunCommand(const std::vector<std::string>& args, const CliStreams& streams,
     app.require_subcommand(1);
     app.footer(
         "Exit status: 0 done, 1 update failed, 2 usage or image error, 3 no device, "
-        "4 timed out, 5 done but the output could not be written, 130 interrupted or not "
+        "4 timed out, 5 done but the output or the record could not be written, 130 "
+        "interrupted or not "
         "confirmed.\n"
         "Without a terminal on standard input (in scripts) flash does not ask before it "
         "starts.");

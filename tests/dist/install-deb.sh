@@ -82,7 +82,7 @@ done
 if [ "$have_flash" = 1 ]; then
     flash="$root/usr/bin/velt-usb-flash"
     page="$work/velt-usb-flash.txt"
-    help=$("$flash" --help; "$flash" list --help; "$flash" flash --help)
+    help=$("$flash" --help; "$flash" list --help; "$flash" flash --help; "$flash" history --help)
     options=$(printf '%s\n' "$help" |
         sed -n 's/^ *\(-[a-z],\)\{0,1\}\(--[a-z][a-z-]*\).*/\2/p' | sort -u)
     [ -n "$options" ] || fail "velt-usb-flash --help shows no option"
