@@ -78,4 +78,21 @@ TEST(FlashBinary, SignalsAndAClosedPipeNeverLeaveTheDeviceHalfWritten) {
     EXPECT_EQ(output, "status 5\nstatus 5\n");
 }
 
+// Two programs flashing side by side into one record: every line whole, each device's own.
+TEST(FlashBinary, TwoProgramsAppendingToOneRecordNeverMixTheirLines) {
+    velt::test::TempDir dir;
+    const auto [image, digest] = WriteImage(dir, 800);
+    const std::string record = (dir.path() / "record.jsonl").string();
+    const std::string flash = std::string(VELT_USB_FLASH) + " --simulate --devices 8 --yes";
+    const auto [status, output] =
+        RunShell("(" + flash + " flash --all --record '" + record + "' '" + image + "' & " + flash +
+                 " --serial VU-900000 flash --all --record '" + record + "' '" + image +
+                 "'; wait $!) >/dev/null 2>&1; " + VELT_USB_FLASH + " --json history '" + record +
+                 "' | tail -n 1; sort -u '" + record +
+                 "' | grep -o '\"serial\":\"[^\"]*' | sort -u | wc -l");
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(output, "{\"event\":\"history\",\"entries\":16,\"success\":16,\"damaged\":0}\n16\n")
+        << digest;
+}
+
 }  // namespace
