@@ -5,8 +5,9 @@
 #include <system_error>
 
 #include "Product.h"
-#include "app/Layout.h"
 #include "app/IdentityDisplay.h"
+#include "app/Layout.h"
+#include "device/PlatformWords.h"
 #include "update/FirmwareImage.h"
 #include "update/Outcome.h"
 #include "update/UpdateSequence.h"
@@ -111,13 +112,10 @@ void FrmMain::Form_Activate() {
         }
     }
     if (!velt.isOpen() && !nodes.empty()) {
-        window_.MessageBox(
-            "A Velt-USB is attached (" + nodes +
-                "), but this user may not open it: permission denied.\n\n"
-                "Install the udev rule 70-velt-usb.rules as the README describes under "
-                "\"Permissions\", then unplug the device, plug it in again and restart the "
-                "program.",
-            "Permission Error", kMessageBoxCritical);
+        window_.MessageBox("A Velt-USB is attached (" + nodes +
+                               "), but this user may not open it: permission denied.\n\n" +
+                               PermissionAdvice(),
+                           "Permission Error", kMessageBoxCritical);
     }
 }
 

@@ -19,6 +19,7 @@
 #include "cli/Watch.h"
 #include "device/Discovery.h"
 #include "device/IdentityText.h"
+#include "device/PlatformWords.h"
 #include "device/VeltProtocol.h"
 #include "device/simulated/BusMonitor.h"
 #include "device/simulated/SimulatedBus.h"

@@ -1,5 +1,7 @@
 #include "cli/DeviceListing.h"
 
+#include "device/PlatformWords.h"
+
 #include <cstdio>
 
 #include "cli/Text.h"
@@ -56,11 +58,6 @@ std::string OpenErrorText(DeviceErrorKind error) {
             break;
     }
     return "cannot be opened";
-}
-
-std::string PermissionHint() {
-    return "install the udev rule 70-velt-usb.rules and replug the device; see the README, "
-           "section \"Permissions\"";
 }
 
 std::vector<ListedDevice> ListVeltDevices(HidBackend& backend) {

@@ -36,8 +36,6 @@ std::string Hex4(std::uint16_t value);
 const char* ModeName(std::uint16_t productId);
 // Why an open failed, in a few words.
 std::string OpenErrorText(DeviceErrorKind error);
-// What to do about a refused open.
-std::string PermissionHint();
 
 // One block per device; the unusable ones with their reason and, for a permission
 // error, the hint.

@@ -15,7 +15,7 @@ namespace velt::sim {
 namespace {
 
 std::string PathOf(std::uint64_t n) {
-    return "/sim/hidraw" + std::to_string(n);
+    return "sim:hid" + std::to_string(n);
 }
 
 // No system call lies behind a simulated failure, so there is no system code either.

@@ -107,7 +107,7 @@ struct CallRecord {
 
 // An in-process bus of HID interfaces. Time comes from the clock: a virtual one in tests,
 // a real one in the demo; the bus catches up with it on every call. Interfaces get the
-// paths "/sim/hidraw<N>", N counting up from 0 with every plugging and never reused.
+// paths "sim:hid<N>", N counting up from 0 with every plugging and never reused.
 // A device object stops working (every call throws Disconnected) once its device leaves
 // the bus, even if the device comes back; it may still be destroyed at any time, also
 // after the bus. The clock must outlive the bus and its device objects.

@@ -9,6 +9,7 @@
 
 #include "cli/Cli.h"
 #include "cli/Text.h"
+#include "device/PlatformWords.h"
 #include "device/simulated/SimulatedBus.h"
 #include "platform/Clock.h"
 #include "platform/Sha256.h"
@@ -178,12 +179,11 @@ TEST_F(CliTest, ListShowsEachVeltInterfaceAndWhyOneCannotBeOpened) {
     bus.AddDevice({.productId = bootloaderProductId}, {.open = DeviceErrorKind::PermissionDenied});
 
     EXPECT_EQ(Run({"--verbose", "list"}), kExitSuccess);
-    EXPECT_THAT(err.str(),
-                HasSubstr("GetString Manufacturer /sim/hidraw1 -> \"Velt\\x1b[31m\\nX\""));
+    EXPECT_THAT(err.str(), HasSubstr("GetString Manufacturer sim:hid1 -> \"Velt\\x1b[31m\\nX\""));
     EXPECT_EQ(err.str().find('\x1b'), std::string::npos);
     EXPECT_EQ(Run({"list"}), kExitSuccess);
     EXPECT_EQ(out.str(),
-              "/sim/hidraw1\n"
+              "sim:hid1\n"
               "  mode:           application\n"
               "  location:       1-2\n"
               "  vendor:product: 1209:2442\n"
@@ -192,21 +192,22 @@ TEST_F(CliTest, ListShowsEachVeltInterfaceAndWhyOneCannotBeOpened) {
               "  product:        Velt\\u202e-USB\n"
               "  serial:         -\n"
               "  feature report: 41 bytes\n"
-              "/sim/hidraw2\n"
+              "sim:hid2\n"
               "  mode:           bootloader\n"
               "  location:       1-3\n"
               "  product ID:     b038\n"
               "  cannot open:    permission denied\n"
-              "  hint:           install the udev rule 70-velt-usb.rules and replug the device; "
-              "see the README, section \"Permissions\"\n");
+              "  hint:           " +
+                  std::string(PermissionHint()) + "\n");
     ExpectAllClosed();
 
     // Only the locked one left: nothing usable, and flash says why.
-    bus.Unplug("/sim/hidraw1");
+    bus.Unplug("sim:hid1");
     EXPECT_EQ(Run({"list"}), kExitNoDevice);
     EXPECT_EQ(Run({"flash", Image(400)}), kExitNoDevice);
-    EXPECT_THAT(err.str(), HasSubstr("no Velt-USB found\n  /sim/hidraw2: permission denied\n"
-                                     "  hint: install the udev rule 70-velt-usb.rules"));
+    EXPECT_THAT(err.str(), HasSubstr("no Velt-USB found\n  sim:hid2: permission denied\n"
+                                     "  hint: " +
+                                     std::string(PermissionHint())));
     ExpectAllClosed();
 }
 
@@ -289,7 +290,7 @@ TEST_F(CliTest, SimulateWithVerboseLogsEveryDeviceOperation) {
     EXPECT_EQ(Run({"--simulate", "--refuse-record", "3", "-v", "flash", Image(400)}),
               kExitUpdateFailed);
     EXPECT_THAT(out.str(), HasSubstr("simulated device: mode-switches=1 records=2 bytes=80 "));
-    EXPECT_THAT(err.str(), HasSubstr("hid: Open /sim/hidraw0 -> ok\n"));
+    EXPECT_THAT(err.str(), HasSubstr("hid: Open sim:hid0 -> ok\n"));
     EXPECT_TRUE(bus.calls().empty()) << "the given platform is not used";
 }
 
@@ -308,8 +309,7 @@ TEST_F(CliTest, JsonGivesOneObjectALineEndingInTheResult) {
     EXPECT_EQ(lines.front(), R"({"event":"image","path":)" + JsonString(path) +
                                  R"(,"bytes":400,"records":10,"sha256":")" + Sha256Hex(image) +
                                  "\"}");
-    EXPECT_THAT(lines[1],
-                HasSubstr(R"("path":"/sim/hidraw0","location":"1-1","mode":"application")"));
+    EXPECT_THAT(lines[1], HasSubstr(R"("path":"sim:hid0","location":"1-1","mode":"application")"));
     EXPECT_EQ(lines.back(),
               R"({"event":"result","result":"failure","exit":1,"records":2,"total":10,)"
               R"("error":"record-refused","message":"The device refused record 3 of 10. The )"
@@ -324,7 +324,7 @@ TEST_F(CliTest, JsonGivesOneObjectALineEndingInTheResult) {
                          "not 'x'\"}\n");
     EXPECT_EQ(Run({"--json", "list"}), kExitSuccess);
     // The refused update left the device in its bootloader.
-    EXPECT_EQ(out.str(), R"({"event":"device","path":"/sim/hidraw1","location":"1-1",)"
+    EXPECT_EQ(out.str(), R"({"event":"device","path":"sim:hid1","location":"1-1",)"
                          R"("mode":"bootloader","vendorId":"1209","productId":"b038",)"
                          R"("version":"1.2","manufacturer":"Velt Instruments",)"
                          R"("product":"Velt-USB","serial":"VU-000123","featureReport":41})"

@@ -48,7 +48,7 @@ TEST(SimulatedBus, ASwitchLeavesAtDetachAndReturnsAsABootloaderThatStoresWholeRe
     clock.Advance(1);
     EXPECT_EQ(bus.ListInterfaces().at(0).productId, protocol::bootloaderProductId);
     EXPECT_EQ(length(), 'D');  // back, but not for the object opened before
-    device = bus.Open("/sim/hidraw1");
+    device = bus.Open("sim:hid1");
     std::string outcomes;
     for (const Bytes& report : {Report({}, 42), Report({}, 40), Report(Bytes(40, 0x11))}) {
         outcomes += Outcome([&] { device->SendFeatureReport(report); });

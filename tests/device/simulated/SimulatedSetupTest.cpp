@@ -66,7 +66,7 @@ TEST(PopulateBus, OtherDevicesComeFirstAndEachVeltHasItsPortAndSerial) {
                                                "VU-0998", "--plug-ms", "500"})
                                             .first);
     ASSERT_EQ(velts.size(), 3u);
-    EXPECT_EQ(velts[0]->path(), "/sim/hidraw4");  // after two others each time
+    EXPECT_EQ(velts[0]->path(), "sim:hid4");  // after two others each time
     EXPECT_FALSE(velts[2]->present());
     clock.Advance(500);
     std::vector<std::string> seen;
