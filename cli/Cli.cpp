@@ -7,6 +7,7 @@
 #include <CLI/CLI.hpp>
 
 #include "Product.h"
+#include "cli/DetachedOutput.h"
 #include "cli/DeviceListing.h"
 #include "cli/History.h"
 #include "cli/JsonEvents.h"
@@ -464,10 +465,42 @@ int RunCommand(const std::vector<std::string>& args, const CliStreams& streams,
 
 }  // namespace
 
-int RunCli(const std::vector<std::string>& args, const CliStreams& streams,
+namespace {
+int RunDetached(const std::vector<std::string>& args, const CliStreams& streams,
+                CliEnvironment& environment);
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, const CliStreams& given,
            CliEnvironment& environment) {
+    // Whatever the program prints reaches the terminal or pipe from threads of their own,
+    // so the transfer's pace never depends on how fast the output is taken.
+    int status = kExitSuccess;
+    {
+        DetachedOutput out(given.out);
+        DetachedOutput err(given.err);
+        std::ostream detachedOut(&out);
+        std::ostream detachedErr(&err);
+        status = RunDetached(args, {given.in, detachedOut, detachedErr}, environment);
+    }
+    // A failed write never stops the work (a transfer goes on); it is said once, at the end.
+    given.out.flush();
+    if (!given.out) {
+        given.err << kProgram
+                  << ": standard output could not be written; what it should have shown is lost"
+                  << std::endl;
+        if (status == kExitSuccess) {
+            status = kExitOutputLost;
+        }
+    }
+    return status;
+}
+
+namespace {
+
+int RunDetached(const std::vector<std::string>& args, const CliStreams& streams,
+                CliEnvironment& environment) {
     std::string usage;
-    int status = RunCommand(args, streams, environment, usage);
+    const int status = RunCommand(args, streams, environment, usage);
     // With --json a usage error is an object too, so that a program reading the output
     // learns why nothing happened.
     const auto optionsEnd = std::find(args.begin(), args.end(), "--");
@@ -475,17 +508,9 @@ int RunCli(const std::vector<std::string>& args, const CliStreams& streams,
         streams.out << R"({"event":"result","result":"failure","exit":)" << kExitUsage
                     << R"(,"error":"usage","message":)" << JsonString(usage) << '}' << std::endl;
     }
-    // A failed write never stops the work (a transfer goes on); it is said once, at the end.
-    streams.out.flush();
-    if (!streams.out) {
-        streams.err << kProgram
-                    << ": standard output could not be written; what it should have shown is lost"
-                    << std::endl;
-        if (status == kExitSuccess) {
-            status = kExitOutputLost;
-        }
-    }
     return status;
 }
+
+}  // namespace
 
 }  // namespace velt::cli

@@ -2,9 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/Cli.h"
@@ -352,6 +355,47 @@ TEST_F(CliTest, AnOutputThatCannotBeWrittenIsSaidAndTheStatusTellsIt) {
     out.clear();
     EXPECT_EQ(Run({"flash", path}), kExitNoDevice);
     EXPECT_THAT(err.str(), Not(HasSubstr("standard output")));
+}
+
+// An output nobody takes (a full pipe, a paused console) holds back no record: the whole
+// image goes out at its 20 ms pace while the first write still waits.
+TEST_F(CliTest, AnOutputThatBlocksNeverHoldsTheTransferBack) {
+    struct Blocking final : std::streambuf {
+        int_type overflow(int_type c) override {
+            // Until the device has every record; once only for at most 5 s, should the
+            // transfer wait on us.
+            for (int ms = 0; !done() && !waitedInVain; ++ms) {
+                waitedInVain = ms == 5000;
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            return c;
+        }
+        std::function<bool()> done;
+        std::atomic<bool> waitedInVain = false;
+    } blocking;
+    std::ostream blocked(&blocking);
+    velt = &bus.AddVelt({});
+    const std::string path = Image(4000);
+    blocking.done = [&] { return velt->records() == 100U; };
+    CliEnvironment environment{clock, bus, interrupts, false, false};
+    for (const bool json : {false, true}) {
+        std::vector<std::string> args{"flash", path};
+        if (json) {
+            args.insert(args.begin(), "--json");
+        }
+        const std::size_t before = velt->records();
+        EXPECT_EQ(RunCli(args, {in, blocked, err}, environment), kExitSuccess) << err.str();
+        EXPECT_EQ(velt->records(), before + 100U);
+        EXPECT_FALSE(blocking.waitedInVain) << "the transfer waited for the output";
+        std::uint64_t last = 0;
+        for (const sim::ReportRecord& report : velt->reports()) {
+            if (report.productId == bootloaderProductId && report.bytes.size() >= 40 && last) {
+                EXPECT_GE(report.timeMs - last, 20U);
+            }
+            last = report.productId == bootloaderProductId ? report.timeMs : 0;
+        }
+        blocking.done = [&] { return velt->records() == 200U; };
+    }
 }
 
 TEST(CliText, NamesShowControlsJsonStaysValidAndSecondsNeverBecomeNoLimit) {
