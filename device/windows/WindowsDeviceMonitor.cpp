@@ -33,7 +33,7 @@ bool WindowsDeviceMonitor::WaitForChange(std::uint32_t timeoutMs) {
     }
     if (notified_) {
         std::unique_lock lock(mutex_);
-        // One answer for a burst: a device brings its USB node, its HID node, its interface.
+        // One answer for whatever was told since the last wait.
         const bool changed = changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                                                [this] { return pending_; });
         pending_ = false;
