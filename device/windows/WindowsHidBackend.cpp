@@ -65,8 +65,9 @@ bool IsUsbDevice(std::string id) {
 
 // Where the USB device behind an interface is plugged in: its port, which it keeps while it
 // leaves the bus and comes back as another device node (the bootloader's product ID). Empty
-// where no USB device is found above the interface or it tells no location; wine's HID
-// devices hang from its own bus, not from a USB one.
+// where no USB device is found above the interface or it tells no location. Wine 8 tells
+// none: its HID nodes (HID\VID_1209&PID_2442&MI_00\258&VW-0042&0&0) have no parent
+// (CR_NO_SUCH_DEVNODE) and neither location property.
 std::string LocationOf(windows::HidCalls& api, const std::string& path) {
     windows::Node node = 0;
     if (api.InterfaceNode(path, node) != ERROR_SUCCESS) {

@@ -170,8 +170,9 @@ TEST_F(WindowsHidBackendTest, TwoDevicesSwitchingAtOnceAreEachFoundAtTheirOwnPor
 
 TEST_F(WindowsHidBackendTest, NoLocationWithoutAUsbDeviceThatTellsOne) {
     api_->order = {"#wine", "#unknown", "#silent"};
-    Plug("#wine", 0x2442, 10, "WINEBUS\\VID_1209&PID_2442\\0&1", "Port_#0001.Hub_#0001");
-    api_->nodes[10].parent = 0;                                      // wine's own bus, at the root
+    Plug("#wine", 0x2442, 10, "", "");
+    // What wine 8 tells: a HID node with neither a parent nor a location.
+    api_->nodes[11] = {"HID\\VID_1209&PID_2442&MI_00\\258&VW-0042&0&0", "", "", 0};
     Plug("#silent", 0x2442, 20, "USB\\VID_1209&PID_2442\\5&2", "");  // not the hub's either
     EXPECT_EQ(Listed(),
               (decltype(Listed()){
