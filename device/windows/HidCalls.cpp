@@ -3,6 +3,8 @@
 // windows.h first: the other system headers build on it.
 #include <windows.h>
 
+#include <cfgmgr32.h>
+#include <devpropdef.h>
 #include <setupapi.h>
 // mingw-w64 declares the HID calls without C linkage; hidsdi.h brings hidpi.h.
 extern "C" {
@@ -11,9 +13,12 @@ extern "C" {
 
 #include <type_traits>
 
+#include "platform/WindowsText.h"
+
 namespace velt::windows {
 
 static_assert(std::is_same_v<Handle, HANDLE> && std::is_same_v<ErrorCode, DWORD>);
+static_assert(std::is_same_v<Node, DEVINST>);
 static_assert(sizeof(char16_t) == sizeof(wchar_t));
 
 namespace {
@@ -22,6 +27,47 @@ namespace {
 ErrorCode LastError() {
     const DWORD error = GetLastError();
     return error != ERROR_SUCCESS ? error : ERROR_FUNCTION_FAILED;
+}
+
+// The configuration manager's answers as GetLastError() codes.
+ErrorCode FromConfigRet(CONFIGRET result) {
+    switch (result) {
+        case CR_SUCCESS:
+            return ERROR_SUCCESS;
+        case CR_NO_SUCH_DEVNODE:
+        case CR_NO_SUCH_VALUE:
+        case CR_NO_SUCH_REGISTRY_KEY:
+            return ERROR_NOT_FOUND;
+        case CR_OUT_OF_MEMORY:
+            return ERROR_NOT_ENOUGH_MEMORY;
+        default:
+            return ERROR_GEN_FAILURE;
+    }
+}
+
+// DEVPKEY_Device_LocationPaths, here rather than from devpkey.h, which defines its keys only
+// in the one file that includes initguid.h first.
+constexpr DEVPROPKEY kLocationPaths = {
+    {0xa45c254e, 0xdf1c, 0x4efd, {0x80, 0x20, 0x67, 0xd1, 0x46, 0xa8, 0x50, 0xe0}}, 37};
+
+// A string property of a node, read by `read(buffer, size in bytes)`, which tells the size
+// it needs when the buffer is too small.
+template <typename Read>
+ErrorCode ReadNodeString(Read&& read, std::string& text) {
+    std::vector<wchar_t> buffer(256);
+    ULONG size = static_cast<ULONG>(buffer.size() * sizeof(wchar_t));
+    CONFIGRET result = read(buffer.data(), &size);
+    if (result == CR_BUFFER_SMALL) {
+        buffer.assign(size / sizeof(wchar_t) + 1, L'\0');
+        size = static_cast<ULONG>(buffer.size() * sizeof(wchar_t));
+        result = read(buffer.data(), &size);
+    }
+    if (result != CR_SUCCESS) {
+        return FromConfigRet(result);
+    }
+    buffer.back() = L'\0';  // a list ends at its first string
+    text = Utf8(buffer.data());
+    return text.empty() ? ERROR_NOT_FOUND : ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -113,6 +159,51 @@ ErrorCode SystemHidCalls::SetFeature(Handle handle, std::span<std::uint8_t> repo
 
 void SystemHidCalls::Close(Handle handle) {
     CloseHandle(handle);
+}
+
+ErrorCode SystemHidCalls::InterfaceNode(const std::string& path, Node& node) {
+    const HDEVINFO set = SetupDiCreateDeviceInfoList(nullptr, nullptr);
+    if (set == INVALID_HANDLE_VALUE) {
+        return LastError();
+    }
+    SP_DEVICE_INTERFACE_DATA entry{};
+    entry.cbSize = sizeof entry;
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof device;
+    // Opening the interface adds its device to the empty set, as the set's first.
+    ErrorCode error = ERROR_SUCCESS;
+    if (SetupDiOpenDeviceInterfaceA(set, path.c_str(), 0, &entry) &&
+        SetupDiEnumDeviceInfo(set, 0, &device)) {
+        node = device.DevInst;
+    } else {
+        error = LastError();
+    }
+    SetupDiDestroyDeviceInfoList(set);
+    return error;
+}
+
+ErrorCode SystemHidCalls::ParentNode(Node node, Node& parent) {
+    return FromConfigRet(CM_Get_Parent(&parent, node, 0));
+}
+
+ErrorCode SystemHidCalls::GetNodeText(Node node, NodeText which, std::string& text) {
+    return ReadNodeString(
+        [&](wchar_t* buffer, ULONG* size) -> CONFIGRET {
+            DEVPROPTYPE type = 0;
+            ULONG registryType = 0;
+            switch (which) {
+                case NodeText::InstanceId:
+                    return CM_Get_Device_IDW(node, buffer, *size / sizeof(wchar_t), 0);
+                case NodeText::LocationPath:
+                    return CM_Get_DevNode_PropertyW(node, &kLocationPaths, &type,
+                                                    reinterpret_cast<BYTE*>(buffer), size, 0);
+                case NodeText::LocationInfo:
+                    return CM_Get_DevNode_Registry_PropertyW(node, CM_DRP_LOCATION_INFORMATION,
+                                                             &registryType, buffer, size, 0);
+            }
+            return CR_INVALID_DATA;
+        },
+        text);
 }
 
 }  // namespace velt::windows

@@ -13,6 +13,16 @@ namespace velt::windows {
 using Handle = void*;
 // A GetLastError() code (a DWORD); 0 (ERROR_SUCCESS) means the call succeeded.
 using ErrorCode = unsigned long;
+// A DEVINST: a device node of the configuration manager's tree.
+using Node = unsigned long;
+
+// What GetNodeText reads of a device node.
+enum class NodeText {
+    InstanceId,    // such as USB\VID_1209&PID_2442\VA-0001
+    LocationPath,  // the first of DEVPKEY_Device_LocationPaths:
+                   // PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(3)
+    LocationInfo,  // SPDRP_LOCATION_INFORMATION: Port_#0003.Hub_#0001
+};
 
 // HIDD_ATTRIBUTES.
 struct Attributes {
@@ -45,6 +55,13 @@ class HidCalls {
     virtual ErrorCode SetFeature(Handle handle, std::span<std::uint8_t> report) = 0;
     // CloseHandle.
     virtual void Close(Handle handle) = 0;
+
+    // The device node an interface path belongs to (SetupDiOpenDeviceInterfaceA).
+    virtual ErrorCode InterfaceNode(const std::string& path, Node& node) = 0;
+    // CM_Get_Parent: the root has none (ERROR_NOT_FOUND).
+    virtual ErrorCode ParentNode(Node node, Node& parent) = 0;
+    // A text of the node, or ERROR_NOT_FOUND when the node has none.
+    virtual ErrorCode GetNodeText(Node node, NodeText which, std::string& text) = 0;
 };
 
 // The real calls: setupapi.dll and hid.dll.
@@ -57,6 +74,9 @@ class SystemHidCalls final : public HidCalls {
     ErrorCode GetString(Handle handle, HidString which, std::span<char16_t> buffer) override;
     ErrorCode SetFeature(Handle handle, std::span<std::uint8_t> report) override;
     void Close(Handle handle) override;
+    ErrorCode InterfaceNode(const std::string& path, Node& node) override;
+    ErrorCode ParentNode(Node node, Node& parent) override;
+    ErrorCode GetNodeText(Node node, NodeText which, std::string& text) override;
 };
 
 }  // namespace velt::windows

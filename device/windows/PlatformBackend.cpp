@@ -1,5 +1,6 @@
 #include "device/PlatformBackend.h"
 
+#include "device/windows/WindowsDeviceMonitor.h"
 #include "device/windows/WindowsHidBackend.h"
 
 namespace velt {
@@ -8,9 +9,8 @@ std::unique_ptr<HidBackend> MakePlatformBackend() {
     return std::make_unique<WindowsHidBackend>();
 }
 
-// Device notifications on Windows come through a window message loop; none yet.
 std::unique_ptr<DeviceMonitor> MakePlatformMonitor() {
-    return nullptr;
+    return std::make_unique<WindowsDeviceMonitor>();
 }
 
 }  // namespace velt

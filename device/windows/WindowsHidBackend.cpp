@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -15,6 +17,7 @@ namespace velt {
 
 using windows::ErrorCode;
 using windows::Handle;
+using windows::NodeText;
 
 namespace {
 
@@ -49,6 +52,46 @@ std::string Describe(const std::string& what, ErrorCode error) {
 
 DeviceError SystemError(ErrorCode error, const std::string& what) {
     return DeviceError(KindOfError(error), static_cast<int>(error), Describe(what, error));
+}
+
+// Whether a node is a USB device itself: neither a hub above it nor one function of a
+// composite device (USB\VID_1209&PID_2442&MI_00\...), which sits between it and its HID node.
+bool IsUsbDevice(std::string id) {
+    std::transform(id.begin(), id.end(), id.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return id.starts_with("USB\\") && id.find("&MI_") == std::string::npos &&
+           !id.starts_with("USB\\ROOT_HUB");
+}
+
+// Where the USB device behind an interface is plugged in: its port, which it keeps while it
+// leaves the bus and comes back as another device node (the bootloader's product ID). Empty
+// where no USB device is found above the interface or it tells no location. Wine 8 tells
+// none: its HID nodes (HID\VID_1209&PID_2442&MI_00\258&VW-0042&0&0) have no parent
+// (CR_NO_SUCH_DEVNODE) and neither location property.
+std::string LocationOf(windows::HidCalls& api, const std::string& path) {
+    windows::Node node = 0;
+    if (api.InterfaceNode(path, node) != ERROR_SUCCESS) {
+        return {};
+    }
+    // HID node, maybe a composite device's function, the USB device: a few levels. The bound
+    // keeps a broken tree from holding the listing.
+    for (int level = 0; level < 8; ++level) {
+        std::string text;
+        if (api.GetNodeText(node, NodeText::InstanceId, text) == ERROR_SUCCESS &&
+            IsUsbDevice(text)) {
+            // The path from the root is unique and survives reboots; the hub's number in the
+            // location information may not.
+            if (api.GetNodeText(node, NodeText::LocationPath, text) == ERROR_SUCCESS ||
+                api.GetNodeText(node, NodeText::LocationInfo, text) == ERROR_SUCCESS) {
+                return text;
+            }
+            return {};
+        }
+        if (api.ParentNode(node, node) != ERROR_SUCCESS) {
+            return {};
+        }
+    }
+    return {};
 }
 
 class WindowsHidDevice final : public HidDevice {
@@ -177,8 +220,9 @@ std::vector<HidInterfaceInfo> WindowsHidBackend::ListInterfaces() {
         const ErrorCode error = api_->GetAttributes(handle, attributes);
         api_->Close(handle);
         if (error == ERROR_SUCCESS) {
-            interfaces.push_back(
-                {std::move(path), attributes.vendorId, attributes.productId, attributes.version});
+            std::string location = LocationOf(*api_, path);
+            interfaces.push_back({std::move(path), attributes.vendorId, attributes.productId,
+                                  attributes.version, std::move(location)});
         }
     }
     return interfaces;

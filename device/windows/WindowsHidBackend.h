@@ -12,7 +12,8 @@ namespace velt {
 // HID on Windows, over the HID class driver.
 //
 // SetupAPI names the present interfaces by path only: listing opens each path to read its
-// attributes and closes it again. An open device holds two handles: a synchronous one for
+// attributes and closes it again; its location is that of the USB device above it in the
+// device tree. An open device holds two handles: a synchronous one for
 // feature reports, attributes and capabilities, and one opened for overlapped I/O that
 // only the identity strings are asked on, the way this device has always been driven on
 // Windows (the HID class driver answers those queries on either kind of handle).

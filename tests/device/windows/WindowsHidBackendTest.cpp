@@ -6,7 +6,11 @@
 #include <algorithm>
 #include <map>
 #include <optional>
+#include <thread>
 #include <tuple>
+
+#include "device/Discovery.h"
+#include "device/windows/WindowsDeviceMonitor.h"
 
 namespace velt {
 namespace {
@@ -14,6 +18,7 @@ namespace {
 using K = DeviceErrorKind;
 using windows::ErrorCode;
 using windows::Handle;
+using windows::Node;
 
 // The HID stack as the backend sees it: each path names one device.
 struct FakeApi final : windows::HidCalls {
@@ -22,6 +27,11 @@ struct FakeApi final : windows::HidCalls {
         ErrorCode openError = 0, overlappedOpenError = 0, attributesError = 0, error = 0;
         int attributesLate = 0;  // HidD_GetAttributes answers this often before its error
         std::u16string text;     // every string
+        Node node = 0;           // 0: none
+    };
+    struct NodeInfo {
+        std::string id, locationPath, locationInfo;
+        Node parent = 0;
     };
     ErrorCode ListPaths(std::vector<std::string>& paths) override {
         paths = order;
@@ -59,11 +69,30 @@ struct FakeApi final : windows::HidCalls {
         return Of(handle).error;
     }
     void Close(Handle handle) override { EXPECT_EQ(open.erase(handle), 1u) << "closed twice"; }
+    ErrorCode InterfaceNode(const std::string& path, Node& node) override {
+        node = devices[path].node;
+        return node ? 0 : ERROR_NOT_FOUND;
+    }
+    ErrorCode ParentNode(Node node, Node& parent) override {
+        parent = nodes[node].parent;
+        return parent ? 0 : ERROR_NOT_FOUND;
+    }
+    ErrorCode GetNodeText(Node node, windows::NodeText which, std::string& text) override {
+        const NodeInfo& info = nodes[node];
+        const std::string& value = which == windows::NodeText::InstanceId     ? info.id
+                                   : which == windows::NodeText::LocationPath ? info.locationPath
+                                                                              : info.locationInfo;
+        if (!value.empty()) {
+            text = value;
+        }
+        return value.empty() ? ERROR_NOT_FOUND : 0;
+    }
 
     Device& Of(Handle handle) { return devices[open.at(handle).first]; }
 
     std::vector<std::string> order{"#velt"};  // of the paths listed
     std::map<std::string, Device> devices;
+    std::map<Node, NodeInfo> nodes;
     std::map<Handle, std::pair<std::string, bool>> open;  // -> path, overlapped
     std::uintptr_t handles = 0;
     std::vector<std::vector<std::uint8_t>> sent;  // to SetFeature
@@ -82,6 +111,25 @@ class WindowsHidBackendTest : public ::testing::Test {
     FakeApi* api_ = new FakeApi;
     WindowsHidBackend backend_{std::unique_ptr<FakeApi>(api_)};
     FakeApi::Device& velt_ = api_->devices["#velt"];
+
+    // The interface at `path` on a HID node below the USB device node `usb` (instance `id`,
+    // at `place`: a location path, or location information "Port_#..."), under a root hub.
+    void Plug(const std::string& path, std::uint16_t productId, Node usb, const std::string& id,
+              const std::string& place) {
+        const bool info = place.starts_with("Port");
+        api_->nodes[1] = {"USB\\ROOT_HUB30\\4&1", "PCIROOT(0)#PCI(1400)#USBROOT(0)", ""};
+        api_->nodes[usb] = {id, info ? "" : place, info ? place : "", 1};
+        api_->nodes[usb + 1] = {"HID\\VID_1209&PID_2442\\7&" + id, "", "", usb};
+        api_->devices[path].node = usb + 1;
+        api_->devices[path].attributes.productId = productId;
+    }
+    std::vector<std::tuple<std::string, int, std::string>> Listed() {
+        std::vector<std::tuple<std::string, int, std::string>> listed;
+        for (const HidInterfaceInfo& i : backend_.ListInterfaces()) {
+            listed.emplace_back(i.path, i.productId, i.location);
+        }
+        return listed;
+    }
 };
 
 TEST_F(WindowsHidBackendTest, ListsOpenablePathsInTheSystemsOrderAndClosesThem) {
@@ -96,6 +144,70 @@ TEST_F(WindowsHidBackendTest, ListsOpenablePathsInTheSystemsOrderAndClosesThem) 
     EXPECT_EQ(listed,
               (decltype(listed){{"#b", 0x1209, 0xB038, 0x0100}, {"#a", 0x1209, 0x2442, 0x0110}}));
     EXPECT_TRUE(api_->open.empty());
+}
+
+TEST_F(WindowsHidBackendTest, TwoDevicesSwitchingAtOnceAreEachFoundAtTheirOwnPort) {
+    const std::string portA = "PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(1)",
+                      portB = "Port_#0002.Hub_#0001";
+    api_->order = {"#a", "#b"};
+    Plug("#a", 0x2442, 10, "USB\\VID_1209&PID_2442\\VA-0001", portA);
+    // B is composite: its HID node hangs from one of its functions, which has a path of its own.
+    Plug("#b", 0x2442, 20, "USB\\VID_1209&PID_2442\\5&2", portB);
+    api_->nodes[22] = {"USB\\VID_1209&PID_2442&MI_00\\6&3", portB + "#USBMI(0)", "", 20};
+    api_->nodes[21].parent = 22;
+    EXPECT_EQ(Listed(), (decltype(Listed()){{"#a", 0x2442, portA}, {"#b", 0x2442, portB}}));
+    // Both come back as bootloaders, new device nodes at the same ports, B listed first.
+    api_->order = {"#b2", "#a2"};
+    Plug("#a2", 0xB038, 30, "USB\\VID_1209&PID_B038\\VA-0001", portA);
+    Plug("#b2", 0xB038, 40, "USB\\VID_1209&PID_B038\\5&9", portB);
+    EXPECT_EQ(Listed(), (decltype(Listed()){{"#b2", 0xB038, portB}, {"#a2", 0xB038, portA}}));
+    for (const auto& [port, path] : {std::pair{portA, "#a2"}, {portB, "#b2"}}) {
+        DeviceState state;
+        EXPECT_TRUE(FindTheHid(backend_, state, nullptr, AtLocation(port)));
+        EXPECT_EQ(state.devicePath, path);
+    }
+}
+
+TEST_F(WindowsHidBackendTest, NoLocationWithoutAUsbDeviceThatTellsOne) {
+    api_->order = {"#wine", "#unknown", "#silent"};
+    Plug("#wine", 0x2442, 10, "", "");
+    // What wine 8 tells: a HID node with neither a parent nor a location.
+    api_->nodes[11] = {"HID\\VID_1209&PID_2442&MI_00\\258&VW-0042&0&0", "", "", 0};
+    Plug("#silent", 0x2442, 20, "USB\\VID_1209&PID_2442\\5&2", "");  // not the hub's either
+    EXPECT_EQ(Listed(),
+              (decltype(Listed()){
+                  {"#wine", 0x2442, ""}, {"#unknown", 0x2442, ""}, {"#silent", 0x2442, ""}}));
+}
+
+TEST(WindowsDeviceMonitorTest, AWaitEndsAtANotificationOrWithoutThemOnceASecondAtMost) {
+    struct Fake final : windows::DeviceNotifications {
+        Fake(std::function<void()>& changed, ErrorCode error) : changed(changed), error(error) {}
+        ErrorCode Start(std::function<void()> callback) override {
+            changed = std::move(callback);
+            return error;
+        }
+        std::function<void()>& changed;
+        ErrorCode error;
+    };
+    VirtualClock clock;
+    std::function<void()> changed;
+    WindowsDeviceMonitor notified(std::make_unique<Fake>(changed, 0), &clock);
+    EXPECT_TRUE(notified.WaitForChange(0));  // nothing listened before
+    EXPECT_FALSE(notified.WaitForChange(0));
+    changed();
+    changed();
+    EXPECT_TRUE(notified.WaitForChange(60000));  // once for the burst
+    EXPECT_FALSE(notified.WaitForChange(0));
+    std::thread system([&] { changed(); });
+    EXPECT_TRUE(notified.WaitForChange(60000));
+    system.join();
+    WindowsDeviceMonitor polling(std::make_unique<Fake>(changed, ERROR_ACCESS_DENIED), &clock);
+    EXPECT_FALSE(polling.WaitForChange(400));
+    EXPECT_EQ(clock.NowMs(), 400u);
+    for (const std::uint64_t pass : {1000u, 2000u}) {
+        EXPECT_TRUE(polling.WaitForChange(5000));
+        EXPECT_EQ(clock.NowMs(), pass);
+    }
 }
 
 TEST_F(WindowsHidBackendTest, OpenMapsErrorsAndWithoutTheOverlappedHandleOnlyStringsFail) {
@@ -155,6 +267,7 @@ TEST_F(WindowsHidBackendTest, StringsAreFiftyUnitsDecodedToUtf8) {
 TEST(SystemHidCallsTest, ListsUnderTheSystemAndAMissingPathIsDisconnected) {
     WindowsHidBackend real;
     EXPECT_NO_THROW(real.ListInterfaces());
+    EXPECT_TRUE(WindowsDeviceMonitor().WaitForChange(0));  // it registered for notifications
     EXPECT_EQ(Thrown([&] { real.Open("\\\\?\\hid#vid_1209&pid_2442#none"); }),
               std::pair(K::Disconnected, int(ERROR_FILE_NOT_FOUND)));
 }
