@@ -162,9 +162,9 @@ TEST_F(WindowsHidBackendTest, TwoDevicesSwitchingAtOnceAreEachFoundAtTheirOwnPor
     Plug("#b2", 0xB038, 40, "USB\\VID_1209&PID_B038\\5&9", portB);
     EXPECT_EQ(Listed(), (decltype(Listed()){{"#b2", 0xB038, portB}, {"#a2", 0xB038, portA}}));
     for (const auto& [port, path] : {std::pair{portA, "#a2"}, {portB, "#b2"}}) {
-        DeviceState state;
-        EXPECT_TRUE(FindTheHid(backend_, state, nullptr, AtLocation(port)));
-        EXPECT_EQ(state.devicePath, path);
+        OpenDevice velt;
+        EXPECT_TRUE(OpenFirstVelt(backend_, velt, nullptr, AtLocation(port)));
+        EXPECT_EQ(velt.info.path, path);
     }
 }
 
