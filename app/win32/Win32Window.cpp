@@ -83,11 +83,6 @@ bool IsValueLabel(Control control) {
            control == Control::lblVersion || control == Control::lblSerialNumber;
 }
 
-int ControlId(Control control) {
-    // The button is IDOK, so that Enter presses it like a dialog's default button.
-    return control == Control::btnUpgradeFW ? IDOK : 1000 + static_cast<int>(control);
-}
-
 // The controls from the top of the stacking order down, each frame right below its own
 // controls: they all become children of the window, and a frame must not hide its own.
 std::vector<Control> StackingOrder(std::optional<Control> parent = std::nullopt) {
@@ -134,6 +129,11 @@ void DrawBorder(HDC dc, RECT box, int thickness, COLORREF topLeft, COLORREF bott
 }
 
 }  // namespace
+
+int ControlId(Control control) {
+    // The button is IDOK, so that Enter presses it like a dialog's default button.
+    return control == Control::btnUpgradeFW ? IDOK : 1000 + static_cast<int>(control);
+}
 
 // The window procedure's way into the object it belongs to.
 struct Win32WindowProcedure {

@@ -18,6 +18,9 @@ struct ITaskbarList3;
 
 namespace velt {
 
+// The child-window ID of a control, by which other programs find it in the window.
+int ControlId(Control control);
+
 // The window as Win32 controls, built from the layout table. Twips become pixels at the
 // window's DPI (1440 twips an inch), and again whenever the window moves to a monitor of
 // another DPI.

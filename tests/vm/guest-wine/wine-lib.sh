@@ -20,3 +20,23 @@ windows_path() { echo "Z:$1" | tr / '\\'; }
 
 # Windows names hold backslashes, which the shell's echo would take for escapes.
 log() { printf '%s\n' "$*"; }
+
+# wine_lists TEXT...: runs list until its output holds every TEXT (wine hears of a device
+# from udev a moment after its node appears); fails after 10 tries.
+wine_lists() {
+    i=0
+    while :; do
+        run_tool list
+        missing=
+        for text in "$@"; do
+            grep -qF -- "$text" /tmp/tool.out || missing="$missing $text"
+        done
+        [ -z "$missing" ] && return 0
+        i=$((i + 1))
+        [ $i -lt 10 ] || fail "wine's list lacks:$missing"
+        sleep 2
+    done
+}
+
+# unix_lines FILE: the Windows program's CRLF line ends made LF, for field-wise checks.
+unix_lines() { tr -d '\r' <"$1" >"$1.lf" && mv "$1.lf" "$1"; }
