@@ -140,7 +140,7 @@ void FrmMain::btnUpgradeFW_Click() {
     // Read and checked at the click, as it is then; the update sends exactly these bytes.
     const ImageLoad image = LoadFirmwareImage(imagePath(), imageName_);
     // With several Velt-USBs attached, the one switched is the one written.
-    UpdateContext context{backend_, clock_, velt, *this, image, AtLocation(velt.info.location)};
+    UpdateContext context{backend_, clock_, velt, *this, image, Following(backend_, velt)};
     const UpdateResult result = UpdateFirmware(context);
     outcome_ = result.outcome;
     updating_ = false;

@@ -173,10 +173,10 @@ int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome)
     TerminalReporter reporter(out, err, session.clock, session.interrupts, settings);
     json.SetInner(reporter);
     UpdateListener& listener = options.json ? static_cast<UpdateListener&>(json) : reporter;
-    // Followed by its location, so that another Velt-USB coming back in bootloader mode
-    // first is never taken for it.
+    // Followed by its location (its serial number where there is none), so that another
+    // Velt-USB coming back in bootloader mode first is never taken for it.
     UpdateContext context{session.backend, session.clock, velt,
-                          listener,        load,          AtLocation(found.location)};
+                          listener,        load,          Following(session.backend, velt)};
     const std::optional<std::uint16_t> versionBefore = found.version;
     const HidInterfaceInfo device = found;
     std::optional<std::string> serial;

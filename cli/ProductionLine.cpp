@@ -1,6 +1,7 @@
 #include "cli/ProductionLine.h"
 
 #include <algorithm>
+#include <map>
 
 #include "cli/DeviceListing.h"
 #include "cli/Progress.h"
@@ -130,7 +131,7 @@ void ProductionLine::Run(DeviceRun& run) {
                               velt,
                               options_.json ? static_cast<UpdateListener&>(json) : listener,
                               image_,
-                              AtLocation(run.info.location)};
+                              Following(session_.backend, run.info.location, run.serial)};
         run.result = UpdateFirmware(context);
     }
     run.endMs = session_.clock.NowMs();
@@ -197,14 +198,31 @@ int FlashAll(Session& session, const FlashOptions& options, const ImageLoad& ima
         session.io.err << kProgram << ": no Velt-USB found" << std::endl;
         return kExitNoDevice;
     }
-    if (velts.size() > 1 && std::any_of(velts.begin(), velts.end(),
-                                        [](const auto& info) { return info.location.empty(); })) {
-        // Without locations, a device back in bootloader mode cannot be told from another.
-        session.io.err << kProgram
-                       << ": --all needs each device's USB location, which this system does not "
-                          "report; flash them one at a time with --device"
-                       << std::endl;
-        return kExitUsage;
+    // Serial numbers first, so that every device starts at the same moment.
+    std::vector<std::optional<std::string>> serials;
+    for (const HidInterfaceInfo& info : velts) {
+        try {
+            serials.push_back(ReadSerialNumber(session.backend, info.path));
+        } catch (const DeviceError&) {
+            serials.emplace_back();  // its own run says why it cannot be opened
+        }
+    }
+    // Each device back in bootloader mode must be told from the others: by its location,
+    // or where the system tells none, by a serial number no other device has.
+    std::map<std::string, int> serialCount;
+    for (const auto& serial : serials) {
+        serialCount[serial.value_or("")] += serial ? 1 : 0;
+    }
+    for (std::size_t index = 0; velts.size() > 1 && index < velts.size(); ++index) {
+        if (velts[index].location.empty() &&
+            (!serials[index] || serialCount[*serials[index]] > 1)) {
+            session.io.err << kProgram
+                           << ": --all needs each device's USB location or a serial number of "
+                              "its own, and this system reports no location for "
+                           << Printable(velts[index].path)
+                           << "; flash the devices one at a time with --device" << std::endl;
+            return kExitUsage;
+        }
     }
     std::string places;
     for (const HidInterfaceInfo& info : velts) {
@@ -214,15 +232,6 @@ int FlashAll(Session& session, const FlashOptions& options, const ImageLoad& ima
                 << places << std::endl;
     if (!ConfirmFlash(session, options, *image.image, "all " + std::to_string(velts.size()))) {
         return kExitInterrupted;
-    }
-    // Serial numbers first, so that every device starts at the same moment.
-    std::vector<std::optional<std::string>> serials;
-    for (const HidInterfaceInfo& info : velts) {
-        try {
-            serials.push_back(ReadSerialNumber(session.backend, info.path));
-        } catch (const DeviceError&) {
-            serials.emplace_back();  // its own run says why it cannot be opened
-        }
     }
     ProductionLine line(session, options, image, json);
     // Holds a virtual clock until every device has started.

@@ -32,6 +32,12 @@ struct Place {
     std::optional<std::uint64_t> failingSinceMs;
 };
 
+// Where the system tells no location (wine's HID stack), a device is known by its serial
+// number, which stays the same while its path changes with every re-enumeration.
+std::string WatchKey(const HidInterfaceInfo& info, const std::optional<std::string>& serial) {
+    return info.location.empty() && serial ? "serial " + *serial : PlaceOf(info);
+}
+
 }  // namespace
 
 int WatchAndFlash(Session& session, const FlashOptions& options, const ImageLoad& image,
@@ -77,7 +83,7 @@ int WatchAndFlash(Session& session, const FlashOptions& options, const ImageLoad
     session.clock.ThreadStarted();
     for (bool first = true; session.interrupts.Count() == pressed && !unrecorded(); first = false) {
         for (const DeviceRun* run : line.Reap()) {
-            Place& place = places[PlaceOf(run->info)];
+            Place& place = places[WatchKey(run->info, run->serial)];
             place.busy = false;
             place.settled = true;  // still there, in whatever mode it was left
             if (run->outcome().exitStatus == kExitSuccess) {
@@ -94,7 +100,17 @@ int WatchAndFlash(Session& session, const FlashOptions& options, const ImageLoad
         const std::uint64_t now = session.clock.NowMs();
         std::set<std::string> present;
         for (const HidInterfaceInfo& info : VeltInterfaces(session.backend)) {
-            const std::string key = PlaceOf(info);
+            std::optional<std::string> serial;
+            bool asked = false;
+            if (info.location.empty()) {
+                try {
+                    serial = ReadSerialNumber(session.backend, info.path);
+                    asked = true;
+                } catch (const DeviceError&) {
+                    // Asked again below, where a failure is handled.
+                }
+            }
+            const std::string key = WatchKey(info, serial);
             present.insert(key);
             Place& place = places[key];
             const bool returned = !place.present;
@@ -105,17 +121,18 @@ int WatchAndFlash(Session& session, const FlashOptions& options, const ImageLoad
             if (place.leftAlone || place.busy || place.settled) {
                 continue;
             }
-            std::optional<std::string> serial;
             try {
-                serial = ReadSerialNumber(session.backend, info.path);
+                if (!asked) {
+                    serial = ReadSerialNumber(session.backend, info.path);
+                }
             } catch (const DeviceError& error) {
                 // Its permissions may still be being set: tried again on the next wake.
                 if (!place.failingSinceMs) {
                     place.failingSinceMs = now;
                 } else if (now - *place.failingSinceMs >= kQuietRetryMs) {
-                    board.Message(
-                        Printable(key) + ": cannot be opened: " + OpenErrorText(error.kind()),
-                        true);
+                    board.Message(Printable(PlaceOf(info)) +
+                                      ": cannot be opened: " + OpenErrorText(error.kind()),
+                                  true);
                     place.settled = true;
                 }
                 continue;
@@ -127,11 +144,11 @@ int WatchAndFlash(Session& session, const FlashOptions& options, const ImageLoad
                 serial ? recorded || doneSerials.count(*serial) > 0
                        : place.doneHere && (!returned || now - place.goneMs <= kAwayForNewMs);
             if (again) {
-                board.Message(Printable(key + " " + serial.value_or("-")) + ": already done" +
-                              (recorded ? " (record)" : ""));
+                board.Message(Printable(PlaceOf(info) + " " + serial.value_or("-")) +
+                              ": already done" + (recorded ? " (record)" : ""));
                 if (options.json) {
                     json.Emit("already-done",
-                              R"(,"device":)" + JsonString(key) +
+                              R"(,"device":)" + JsonString(PlaceOf(info)) +
                                   (serial ? R"(,"serial":)" + JsonString(*serial) : std::string()) +
                                   (recorded ? R"(,"record":true)" : ""));
                 }

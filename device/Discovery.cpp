@@ -28,6 +28,35 @@ DeviceFilter AtPlaceOf(const HidInterfaceInfo& info) {
     return AtLocation(info.location);
 }
 
+DeviceFilter Following(HidBackend& backend, const std::string& location,
+                       const std::optional<std::string>& serial) {
+    if (!location.empty() || !serial) {
+        return AtLocation(location);
+    }
+    return [&backend, serial](const HidInterfaceInfo& other) {
+        try {
+            return ReadSerialNumber(backend, other.path) == serial;
+        } catch (const DeviceError&) {
+            return false;  // one that cannot be asked is not known to be ours
+        }
+    };
+}
+
+DeviceFilter Following(HidBackend& backend, OpenDevice& velt) {
+    std::optional<std::string> serial;
+    if (velt.info.location.empty() && velt.isOpen()) {
+        try {
+            serial = velt.hid->GetString(HidString::SerialNumber);
+        } catch (const DeviceError&) {
+            // Followed as a device without one.
+        }
+        if (serial && serial->empty()) {
+            serial.reset();
+        }
+    }
+    return Following(backend, velt.info.location, serial);
+}
+
 bool OpenFirstVelt(HidBackend& backend, OpenDevice& velt, std::vector<UnusableDevice>* unusable,
                    const DeviceFilter& filter) {
     velt = OpenDevice();

@@ -31,12 +31,21 @@ DeviceFilter AtPlaceOf(const HidInterfaceInfo& info);
 // and comes back under a new path. Without a location (the backend cannot tell), any.
 DeviceFilter AtLocation(const std::string& location);
 
+// How an update follows its device while it leaves the bus and comes back under a new
+// path and product ID: by its location; where the backend tells none (wine's HID stack),
+// by its serial number, asked of each candidate; where neither is known, any.
+DeviceFilter Following(HidBackend& backend, const std::string& location,
+                       const std::optional<std::string>& serial);
+// The same for an open device, whose serial number is asked only when it has no location.
+DeviceFilter Following(HidBackend& backend, OpenDevice& velt);
+
 // One discovery pass: lets go of what `velt` holds, then opens the first Velt-USB (that
 // `filter` lets through) that can be opened and keeps it in `velt` with its feature report
 // length. Interfaces after it are never opened. Returns velt.isOpen(). Velt-USBs passed
 // over because they could not be opened are appended to `unusable` when given.
 bool OpenFirstVelt(HidBackend& backend, OpenDevice& velt,
-                   std::vector<UnusableDevice>* unusable = nullptr, const DeviceFilter& filter = {});
+                   std::vector<UnusableDevice>* unusable = nullptr,
+                   const DeviceFilter& filter = {});
 
 // The serial number an interface tells, or nullopt when it has none or will not say.
 // Throws DeviceError when the interface cannot be opened.

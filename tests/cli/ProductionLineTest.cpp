@@ -56,10 +56,28 @@ class ProductionLineTest : public ::testing::Test {
         std::vector<std::pair<std::uint64_t, std::function<void()>>> actions;
     };
 
-    int Run(std::vector<std::string> args) {
+    // The bus as a system that tells no locations sees it (wine's HID stack).
+    struct NoLocations final : HidBackend {
+        explicit NoLocations(HidBackend& inner) : inner(inner) {}
+        std::vector<HidInterfaceInfo> ListInterfaces() override {
+            auto listed = inner.ListInterfaces();
+            for (HidInterfaceInfo& info : listed) {
+                info.location.clear();
+            }
+            return listed;
+        }
+        std::unique_ptr<HidDevice> Open(const std::string& path) override {
+            return inner.Open(path);
+        }
+        HidBackend& inner;
+    };
+
+    int Run(std::vector<std::string> args, bool locations = true) {
         out.str("");
         err.str("");
-        CliEnvironment environment{clock, bus, interrupts, false, false, &monitor};
+        NoLocations unlocated(bus);
+        HidBackend& backend = locations ? static_cast<HidBackend&>(bus) : unlocated;
+        CliEnvironment environment{clock, backend, interrupts, false, false, &monitor};
         return RunCli(args, {in, out, err}, environment);
     }
 
@@ -212,6 +230,40 @@ TEST_F(ProductionLineTest, EachDeviceIsFollowedByItsPlaceWhateverComesBackFirst)
     EXPECT_EQ(Run({"flash", "--device", "SN-9", "--wait", "1", path}), kExitNoDevice);
     EXPECT_EQ(Run({"flash", "--device", "SN-9", "--wait", "5", path}), kExitSuccess) << err.str();
     EXPECT_EQ(later.firmware(), image);
+}
+
+TEST_F(ProductionLineTest, WithoutLocationsEachDeviceIsFollowedByItsSerialNumber) {
+    sim::VeltBehaviour rebooting;
+    rebooting.rebootAfterMs = 300;
+    std::vector<sim::SimulatedVelt*> velts;
+    for (int number = 1; number <= 3; ++number) {
+        velts.push_back(&Add(number, rebooting));
+    }
+    EXPECT_EQ(Run({"flash", "--all", path}, false), kExitSuccess) << err.str();
+    for (sim::SimulatedVelt* velt : velts) {
+        EXPECT_EQ(velt->modeSwitches(), 1);
+        EXPECT_EQ(velt->firmware(), image);
+    }
+    // A watch knows them by their serial numbers: flashed once more, then, back under new
+    // paths with their new firmware, already done.
+    monitor.actions = {{clock.NowMs() + 5000, [&] { interrupts.Interrupt(); }}};
+    EXPECT_EQ(Run({"flash", "--watch", path}, false), kExitSuccess) << err.str();
+    for (sim::SimulatedVelt* velt : velts) {
+        EXPECT_EQ(velt->records(), 200U);
+        EXPECT_EQ(velt->productId(), protocol::applicationProductId);
+        bus.Unplug(velt->path());
+    }
+    EXPECT_THAT(out.str(), HasSubstr(" SN-3: already done"));
+    EXPECT_THAT(out.str(), HasSubstr("3 of 3 devices flashed."));
+
+    // Two with no serial number cannot be told apart: refused before either is switched.
+    sim::DeviceModel anonymous;
+    anonymous.serial.reset();
+    sim::SimulatedVelt& first = bus.AddVelt(anonymous, {});
+    bus.AddVelt(anonymous, {});
+    EXPECT_EQ(Run({"flash", "--all", path}, false), kExitUsage);
+    EXPECT_THAT(err.str(), HasSubstr("--all needs each device's USB location or a serial number"));
+    EXPECT_EQ(first.modeSwitches(), 0);
 }
 
 TEST_F(ProductionLineTest, WatchFlashesEachDeviceOnceAsItIsPluggedIn) {
