@@ -72,8 +72,6 @@ int ShowHistory(const HistoryOptions& options, std::ostream& out, std::ostream& 
         return kExitSuccess;
     }
 
-    const std::vector<std::string> heads = {"Time (UTC)", "Serial",  "Device", "Before",
-                                            "Result",     "Records", "SHA-256"};
     std::vector<std::vector<std::string>> rows;
     for (const std::size_t i : shown) {
         const JsonObject& entry = record->entries[i];
@@ -85,31 +83,12 @@ int ShowHistory(const HistoryOptions& options, std::ostream& out, std::ostream& 
                         Field(entry, "records") + "/" + Field(entry, "total"),
                         Field(entry, "sha256").substr(0, 12)});
         for (std::string& cell : rows.back()) {
-            cell = Printable(cell);
+            cell = cell.empty() ? "-" : Printable(cell);
         }
     }
-    std::vector<std::size_t> widths;
-    for (std::size_t column = 0; column < heads.size(); ++column) {
-        std::size_t width = heads[column].size();
-        for (const auto& row : rows) {
-            width = std::max(width, row[column].size());
-        }
-        widths.push_back(width);
-    }
-    const auto print = [&](const std::vector<std::string>& cells) {
-        std::string line;
-        for (std::size_t column = 0; column < cells.size(); ++column) {
-            line += cells[column];
-            if (column + 1 < cells.size()) {
-                line += std::string(widths[column] - cells[column].size() + 2, ' ');
-            }
-        }
-        out << line << '\n';
-    };
-    print(heads);
-    for (const auto& row : rows) {
-        print(row);
-    }
+    rows.insert(rows.begin(),
+                {"Time (UTC)", "Serial", "Device", "Before", "Result", "Records", "SHA-256"});
+    PrintColumns(out, rows);
     out << '\n' << shown.size() << (shown.size() == 1 ? " entry" : " entries");
     const char* separator = ": ";
     for (const auto& [result, count] : counts) {

@@ -163,24 +163,9 @@ void ProductionLine::PrintTable() {
                         outcome.result, Records(run), MinutesSeconds(run.endMs - run.startMs),
                         outcome.reason});
     }
-    std::vector<std::size_t> widths(rows.front().size(), 0);
-    for (const auto& row : rows) {
-        for (std::size_t column = 0; column < row.size(); ++column) {
-            widths[column] = std::max(widths[column], row[column].size());
-        }
-    }
     std::ostream& out = session_.out;
     out << '\n';
-    for (const auto& row : rows) {
-        std::string line;
-        for (std::size_t column = 0; column < row.size(); ++column) {
-            line += row[column];
-            if (column + 1 < row.size() && !row[column + 1].empty()) {
-                line += std::string(widths[column] - row[column].size() + 2, ' ');
-            }
-        }
-        out << line << '\n';
-    }
+    PrintColumns(out, rows);
     out << std::flush;
 }
 

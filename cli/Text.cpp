@@ -1,5 +1,7 @@
 #include "cli/Text.h"
 
+#include <algorithm>
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -48,6 +50,26 @@ std::optional<std::uint64_t> ParseSeconds(std::string_view text) {
         return std::nullopt;
     }
     return static_cast<std::uint64_t>(std::ceil(seconds * 1000.0));
+}
+
+void PrintColumns(std::ostream& out, const std::vector<std::vector<std::string>>& rows) {
+    std::vector<std::size_t> widths;
+    for (const auto& row : rows) {
+        widths.resize(std::max(widths.size(), row.size()));
+        for (std::size_t column = 0; column < row.size(); ++column) {
+            widths[column] = std::max(widths[column], row[column].size());
+        }
+    }
+    for (const auto& row : rows) {
+        std::string line;
+        for (std::size_t column = 0; column < row.size(); ++column) {
+            line += row[column];
+            if (column + 1 < row.size() && !row[column + 1].empty()) {
+                line += std::string(widths[column] - row[column].size() + 2, ' ');
+            }
+        }
+        out << line << '\n';
+    }
 }
 
 }  // namespace velt::cli

@@ -2,8 +2,10 @@
 
 #include <cstdint>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/Utf8.h"
 
@@ -25,5 +27,9 @@ std::string RecordCount(std::uint64_t records);
 // anything else.
 inline constexpr std::uint64_t kMaxSeconds = 31'536'000;  // a year
 std::optional<std::uint64_t> ParseSeconds(std::string_view text);
+
+// Rows as aligned columns, two spaces apart, the first row being the heads. A row's cells
+// after its last non-empty one are left out, with no padding before them.
+void PrintColumns(std::ostream& out, const std::vector<std::vector<std::string>>& rows);
 
 }  // namespace velt::cli

@@ -5,6 +5,7 @@
 
 #include "app/FrmMain.h"
 #include "app/IdentityDisplay.h"
+#include "device/PlatformWords.h"
 #include "device/simulated/SimulatedBus.h"
 #include "tests/support/FakeWindow.h"
 #include "tests/support/TempDir.h"
@@ -136,7 +137,7 @@ TEST_F(FrmMainTest, WithoutADeviceTheLabelsAreBlankClicksAreIgnoredAndARefusedOn
     ASSERT_EQ(window.boxes.size(), 1U);
     EXPECT_EQ(window.boxes[0].title, "Permission Error");
     EXPECT_NE(window.boxes[0].text.find(path), std::string::npos);
-    EXPECT_NE(window.boxes[0].text.find("70-velt-usb.rules"), std::string::npos);
+    EXPECT_NE(window.boxes[0].text.find(PermissionAdvice()), std::string::npos);
 }
 
 TEST_F(FrmMainTest, AnUpdateShowsItsStepsGrowsTheBarAndCloses) {

@@ -1,5 +1,6 @@
 #include "cli/FlashRecord.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -93,6 +94,13 @@ TEST(FlashRecordTest, LinesComeBackAsWrittenAndACutLineIsNamedNotFatal) {
     EXPECT_EQ(StringField(objects[0], "serial"), "VU-9");
     EXPECT_EQ(NumberField(objects[1], "entries"), 1);
     EXPECT_EQ(NumberField(objects[1], "damaged"), 1);
+
+    // The power fails in the middle of the last line: named, skipped, the file untouched.
+    { std::ofstream(path, std::ios::app | std::ios::binary) << cut.substr(0, 40); }
+    const auto size = std::filesystem::file_size(path);
+    EXPECT_EQ(ShowHistory({path, "", "", false}, out, err), 0);
+    EXPECT_THAT(err.str(), testing::HasSubstr(" line 6 is not a whole record entry"));
+    EXPECT_EQ(std::filesystem::file_size(path), size);
 }
 
 TEST(FlashRecordTest, AppendsSideBySideNeverTearALineAndFailuresAreSaid) {
