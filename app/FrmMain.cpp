@@ -126,10 +126,12 @@ void FrmMain::Form_Activate() {
         }
     }
     if (!velt.isOpen() && !nodes.empty()) {
+        boxOpen_ = true;
         window_.MessageBox("A Velt-USB is attached (" + nodes +
                                "), but this user may not open it: permission denied.\n\n" +
                                PermissionAdvice(),
                            "Permission Error", kMessageBoxCritical);
+        boxOpen_ = false;
     }
 }
 
@@ -162,8 +164,9 @@ void FrmMain::btnUpgradeFW_Click() {
 }
 
 void FrmMain::tmrDevices_Timer() {
-    // The update follows its own device.
-    if (monitor_ == nullptr || updating_ || unloaded_) {
+    // The update follows its own device; the timer also ticks inside a box's loop, and the
+    // box is answered first.
+    if (monitor_ == nullptr || updating_ || unloaded_ || boxOpen_) {
         return;
     }
     const std::uint64_t now = clock_.NowMs();

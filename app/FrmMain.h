@@ -69,6 +69,7 @@ class FrmMain final : public WindowEvents, private UpdateListener {
     // A device just plugged in may refuse to be opened until the system has set its
     // permissions: until then, every tick tries again.
     bool retrying_ = false;
+    bool boxOpen_ = false;
     std::uint64_t retryUntilMs_ = 0;
     std::string applicationFolder_;
     std::string imageArgument_;

@@ -448,7 +448,10 @@ void Win32Window::MessageBox(const std::string& text, const std::string& title, 
 }
 
 void Win32Window::Dispatch(MSG& message) {
-    if (!IsDialogMessageW(window_, &message)) {
+    // Only keys want the dialog's handling (Tab, Enter); the rest goes straight to its
+    // window, so that a handler's message box runs inside no other call.
+    const bool key = message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST;
+    if (!key || !IsDialogMessageW(window_, &message)) {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
@@ -625,6 +628,9 @@ int RunWindow(Win32Window& window, WindowEvents& events) {
     if (!window.unloaded()) {
         // The logic leaves the window hidden when it has nothing to show yet.
         window.ShowWindow();
+        // Form_Activate may open a box at once: the window's showing is finished first (drawn,
+        // the system's messages about it handled), so the box comes up over a settled owner.
+        window.DoEvents();
         PostMessageW(window.window(), kActivateMessage, 0, 0);
         window.loopRunning_ = true;
         MSG message;
