@@ -21,6 +21,7 @@ class DemoDriver : public WindowEvents {
     void Form_Unload() override;
     void Form_Terminate() override { logic_.Form_Terminate(); }
     void btnUpgradeFW_Click() override { logic_.btnUpgradeFW_Click(); }
+    void tmrDevices_Timer() override { logic_.tmrDevices_Timer(); }
     void Form_CloseRequest() override { logic_.Form_CloseRequest(); }
 
     // After every report that reached the simulated device: one picture when about half

@@ -1,5 +1,6 @@
 #include "app/FrmMain.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <system_error>
@@ -18,6 +19,11 @@ namespace {
 
 constexpr const char* kFileErrorTitle = "File Error";
 constexpr const char* kDeferredTitle = "Velt-USB Firmware Update - closes when the update ends";
+// How often the idle window asks the monitor; the monitor tells at once, so a plugged
+// device shows within this.
+constexpr std::uint32_t kDeviceTimerMs = 250;
+// How long a device that came but would not be opened is tried again.
+constexpr std::uint64_t kRetryOpenMs = 3000;
 
 // The identity display's four values in the window's value labels.
 class WindowIdentityLabels final : public IdentityLabels {
@@ -58,10 +64,11 @@ bool FileExists(const std::string& path) {
 }
 
 FrmMain::FrmMain(WindowSystem& window, HidBackend& backend, Clock& clock,
-                 std::string applicationFolder, std::string imageArgument)
+                 std::string applicationFolder, std::string imageArgument, DeviceMonitor* monitor)
     : window_(window),
       backend_(backend),
       clock_(clock),
+      monitor_(monitor),
       applicationFolder_(std::move(applicationFolder)),
       imageArgument_(std::move(imageArgument)),
       imageName_(imageArgument_.empty() ? product::imageName : imageArgument_) {}
@@ -82,12 +89,19 @@ void FrmMain::Form_Load() {
         // there is "Cannot find".
         const ImageLoad load = LoadFirmwareImage(imagePath(), imageName_);
         fileError_ = load.missing || load.image ? "Cannot find " + imageName_ : load.message;
+        // No update will run: the bar stays empty behind the box.
+        window_.SetVisible(Control::Pic, false);
         return;
     }
     window_.ShowWindow();
     // Rounds half to even, as the default floating-point environment does.
     progressFullWidth = static_cast<short>(std::nearbyint(window_.GetWidth(Control::Pic)));
     window_.SetVisible(Control::Pic, false);
+    if (monitor_ != nullptr) {
+        // Listening before the first pass, so that no device comes unseen in between.
+        monitor_->WaitForChange(0);
+        window_.StartTimer(kDeviceTimerMs);
+    }
     OpenFirstVelt(backend_, velt, &unusable_);
     WindowIdentityLabels labels(window_);
     ShowDeviceInfo(velt, labels, clock_);
@@ -112,10 +126,12 @@ void FrmMain::Form_Activate() {
         }
     }
     if (!velt.isOpen() && !nodes.empty()) {
+        boxOpen_ = true;
         window_.MessageBox("A Velt-USB is attached (" + nodes +
                                "), but this user may not open it: permission denied.\n\n" +
                                PermissionAdvice(),
                            "Permission Error", kMessageBoxCritical);
+        boxOpen_ = false;
     }
 }
 
@@ -145,6 +161,42 @@ void FrmMain::btnUpgradeFW_Click() {
     outcome_ = result.outcome;
     updating_ = false;
     window_.Unload(OutcomeOf(result).exitStatus);
+}
+
+void FrmMain::tmrDevices_Timer() {
+    // The update follows its own device; the timer also ticks inside a box's loop, and the
+    // box is answered first.
+    if (monitor_ == nullptr || updating_ || unloaded_ || boxOpen_) {
+        return;
+    }
+    const std::uint64_t now = clock_.NowMs();
+    if (monitor_->WaitForChange(0)) {
+        retryUntilMs_ = now + kRetryOpenMs;
+    } else if (!retrying_ || now >= retryUntilMs_) {
+        retrying_ = false;
+        return;
+    }
+    retrying_ = FollowDevices();
+}
+
+bool FrmMain::FollowDevices() {
+    if (velt.isOpen()) {
+        const std::vector<HidInterfaceInfo> present = backend_.ListInterfaces();
+        // The same path may name another device by now; its location and mode tell.
+        const bool stays = std::any_of(present.begin(), present.end(), [&](const auto& info) {
+            return info.path == velt.info.path && info.location == velt.info.location &&
+                   info.productId == velt.info.productId;
+        });
+        if (stays) {
+            return false;
+        }
+        velt.Close();
+    }
+    std::vector<UnusableDevice> unusable;
+    OpenFirstVelt(backend_, velt, &unusable);
+    WindowIdentityLabels labels(window_);
+    ShowDeviceInfo(velt, labels, clock_);
+    return !velt.isOpen() && !unusable.empty();
 }
 
 void FrmMain::Form_CloseRequest() {

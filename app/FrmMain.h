@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/WindowSystem.h"
+#include "device/DeviceMonitor.h"
 #include "device/Discovery.h"
 #include "device/HidDevice.h"
 #include "device/OpenDevice.h"
@@ -22,14 +23,17 @@ class FrmMain final : public WindowEvents, private UpdateListener {
   public:
     // The image is the one named beside the program in `applicationFolder`, unless the user
     // named a file (`imageArgument`): then that file, and the messages call it by that name.
+    // With a `monitor`, the idle window follows devices that come and go; without one, it
+    // shows what start-up found.
     FrmMain(WindowSystem& window, HidBackend& backend, Clock& clock, std::string applicationFolder,
-            std::string imageArgument = {});
+            std::string imageArgument = {}, DeviceMonitor* monitor = nullptr);
 
     void Form_Load() override;
     void Form_Activate() override;
     void Form_Unload() override;
     void Form_Terminate() override;
     void btnUpgradeFW_Click() override;
+    void tmrDevices_Timer() override;
     void Form_CloseRequest() override;
 
     // The file named by the user, or the application folder, the platform's separator, then
@@ -53,9 +57,20 @@ class FrmMain final : public WindowEvents, private UpdateListener {
     void OnFinished(const UpdateResult& result) override;
     std::optional<CancelCause> ShouldStop() override;
 
+    // Lets go of the device when it has left the bus, then opens the first Velt-USB there is
+    // when none is open, and shows what it holds. True when a Velt-USB was there but could
+    // not be opened.
+    bool FollowDevices();
+
     WindowSystem& window_;
     HidBackend& backend_;
     Clock& clock_;
+    DeviceMonitor* monitor_;
+    // A device just plugged in may refuse to be opened until the system has set its
+    // permissions: until then, every tick tries again.
+    bool retrying_ = false;
+    bool boxOpen_ = false;
+    std::uint64_t retryUntilMs_ = 0;
     std::string applicationFolder_;
     std::string imageArgument_;
     std::string imageName_;  // how messages call the image

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace velt {
@@ -44,6 +45,9 @@ class WindowSystem {
     virtual void MessageBox(const std::string& text, const std::string& title, int style) = 0;
     // Processes the pending window events, then returns.
     virtual void DoEvents() = 0;
+    // From now on the event loop, and any loop nested in it (a message box, DoEvents),
+    // calls WindowEvents::tmrDevices_Timer every `intervalMs` until the window unloads.
+    virtual void StartTimer(std::uint32_t intervalMs) = 0;
     // Runs the unload handler, takes the window away and ends the program with the exit
     // status once control returns to the event loop. Never destroys the window at once.
     virtual void Unload(int exitStatus) = 0;
@@ -59,6 +63,8 @@ class WindowEvents {
     virtual void Form_Unload() = 0;
     virtual void Form_Terminate() = 0;
     virtual void btnUpgradeFW_Click() = 0;
+    // The window's timer, once started, while the window is loaded.
+    virtual void tmrDevices_Timer() = 0;
     // The user asked to close the window (close box, window manager). The logic decides
     // when the unload happens.
     virtual void Form_CloseRequest() = 0;

@@ -13,6 +13,7 @@
 #include "app/DemoOptions.h"
 #include "app/FrmMain.h"
 #include "app/qt/QtWindow.h"
+#include "device/simulated/BusMonitor.h"
 #include "device/simulated/SimulatedBus.h"
 #include "platform/Utf8.h"
 
@@ -76,7 +77,8 @@ int main(int argc, char** argv) {
             : options.folder;
 
     velt::QtWindow window;
-    velt::FrmMain logic(window, bus, clock, folder, options.image);
+    velt::sim::BusMonitor monitor(bus, clock);
+    velt::FrmMain logic(window, bus, clock, folder, options.image, &monitor);
     QtDemoDriver driver(logic, window, options);
 
     const bool unattended =

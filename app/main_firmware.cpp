@@ -14,12 +14,13 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationVersion(QString::fromUtf8(velt::product::versionText));
 
     const auto backend = velt::MakePlatformBackend();
+    const auto monitor = velt::MakePlatformMonitor();
     velt::SteadyClock clock;
     velt::QtWindow window;
     // What Qt leaves of the command line: its own options are taken out.
     const QStringList arguments = QCoreApplication::arguments();
-    velt::FrmMain logic(window, *backend, clock,
-                        QCoreApplication::applicationDirPath().toStdString(),
-                        arguments.size() > 1 ? arguments[1].toStdString() : std::string());
+    velt::FrmMain logic(
+        window, *backend, clock, QCoreApplication::applicationDirPath().toStdString(),
+        arguments.size() > 1 ? arguments[1].toStdString() : std::string(), monitor.get());
     return velt::RunWindow(app, window, logic);
 }

@@ -293,6 +293,18 @@ void QtWindow::DoEvents() {
     QCoreApplication::processEvents();
 }
 
+void QtWindow::StartTimer(std::uint32_t intervalMs) {
+    if (timer_ == nullptr) {
+        timer_ = new QTimer(form_.get());
+        QObject::connect(timer_, &QTimer::timeout, form_.get(), [this] {
+            if (events_ != nullptr && !unloaded_) {
+                events_->tmrDevices_Timer();
+            }
+        });
+    }
+    timer_->start(static_cast<int>(intervalMs));
+}
+
 void QtWindow::Unload(int exitStatus) {
     if (unloaded_) {
         return;
@@ -301,6 +313,9 @@ void QtWindow::Unload(int exitStatus) {
     exitStatus_ = exitStatus;
     if (events_ != nullptr) {
         events_->Form_Unload();
+    }
+    if (timer_ != nullptr) {
+        timer_->stop();
     }
     form_->hide();
     if (!loopRunning_) {

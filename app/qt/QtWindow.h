@@ -16,6 +16,7 @@
 
 class QApplication;
 class QMessageBox;
+class QTimer;
 class QWidget;
 
 namespace velt {
@@ -60,6 +61,7 @@ class QtWindow final : public WindowSystem {
     void ShowWindow() override;
     void MessageBox(const std::string& text, const std::string& title, int style) override;
     void DoEvents() override;
+    void StartTimer(std::uint32_t intervalMs) override;
     void Unload(int exitStatus) override;
 
   private:
@@ -80,6 +82,7 @@ class QtWindow final : public WindowSystem {
     std::array<float, kControlCount> widths_{};
     WindowEvents* events_ = nullptr;
     std::function<void(QMessageBox&)> messageBoxObserver_;
+    QTimer* timer_ = nullptr;  // the form's child
     bool loopRunning_ = false;
     bool shownBefore_ = false;
     bool unloaded_ = false;

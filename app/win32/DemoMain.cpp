@@ -12,6 +12,7 @@
 #include "app/FrmMain.h"
 #include "app/win32/Win32Text.h"
 #include "app/win32/Win32Window.h"
+#include "device/simulated/BusMonitor.h"
 #include "device/simulated/SimulatedBus.h"
 #include "platform/Utf8.h"
 
@@ -134,7 +135,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     velt::UpdateOutcome outcome = velt::UpdateOutcome::None;
     try {
         velt::Win32Window window;
-        velt::FrmMain logic(window, bus, clock, folder, options.image);
+        velt::sim::BusMonitor monitor(bus, clock);
+        velt::FrmMain logic(window, bus, clock, folder, options.image, &monitor);
         Win32DemoDriver driver(logic, window, options);
 
         const bool unattended =

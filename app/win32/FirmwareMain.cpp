@@ -16,11 +16,12 @@
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     try {
         const auto backend = velt::MakePlatformBackend();
+        const auto monitor = velt::MakePlatformMonitor();
         velt::SteadyClock clock;
         velt::Win32Window window;
         const std::vector<std::string> arguments = velt::Utf8Arguments();
         velt::FrmMain logic(window, *backend, clock, velt::ProgramFolder(),
-                            arguments.size() > 1 ? arguments[1] : std::string());
+                            arguments.size() > 1 ? arguments[1] : std::string(), monitor.get());
         return velt::RunWindow(window, logic);
     } catch (const std::exception& error) {
         // A windows program has no console to report to.

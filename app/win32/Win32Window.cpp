@@ -31,6 +31,8 @@ constexpr int kTwipsPerInch = 1440;
 constexpr UINT kActivateMessage = WM_APP + 1;
 // Wakes the message loop so that it sees an unload.
 constexpr UINT kWakeMessage = WM_APP + 2;
+// The window's own timer; After's timers count up from 1.
+constexpr UINT_PTR kDeviceTimer = ~static_cast<UINT_PTR>(0);
 constexpr COLORREF kBarColour = RGB(128, 128, 255);
 
 // Looked up at run time: the DPI calls exist from Windows 10 1607 on, and a program that
@@ -446,7 +448,10 @@ void Win32Window::MessageBox(const std::string& text, const std::string& title, 
 }
 
 void Win32Window::Dispatch(MSG& message) {
-    if (!IsDialogMessageW(window_, &message)) {
+    // Only keys want the dialog's handling (Tab, Enter); the rest goes straight to its
+    // window, so that a handler's message box runs inside no other call.
+    const bool key = message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST;
+    if (!key || !IsDialogMessageW(window_, &message)) {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
@@ -464,12 +469,17 @@ void Win32Window::DoEvents() {
     }
 }
 
+void Win32Window::StartTimer(std::uint32_t intervalMs) {
+    SetTimer(window_, kDeviceTimer, intervalMs, nullptr);
+}
+
 void Win32Window::Unload(int exitStatus) {
     if (unloaded_) {
         return;
     }
     unloaded_ = true;
     exitStatus_ = exitStatus;
+    KillTimer(window_, kDeviceTimer);
     if (events_ != nullptr) {
         events_->Form_Unload();
     }
@@ -540,7 +550,11 @@ LRESULT Win32WindowProcedure::Handle(Win32Window& window, UINT message, WPARAM w
             }
             break;
         case WM_TIMER:
-            window.RunTimer(wParam);
+            if (wParam != kDeviceTimer) {
+                window.RunTimer(wParam);
+            } else if (window.events_ != nullptr && !window.unloaded_) {
+                window.events_->tmrDevices_Timer();
+            }
             return 0;
         case WM_CTLCOLORSTATIC: {
             const HWND child = reinterpret_cast<HWND>(lParam);
@@ -614,6 +628,9 @@ int RunWindow(Win32Window& window, WindowEvents& events) {
     if (!window.unloaded()) {
         // The logic leaves the window hidden when it has nothing to show yet.
         window.ShowWindow();
+        // Form_Activate may open a box at once: the window's showing is finished first (drawn,
+        // the system's messages about it handled), so the box comes up over a settled owner.
+        window.DoEvents();
         PostMessageW(window.window(), kActivateMessage, 0, 0);
         window.loopRunning_ = true;
         MSG message;

@@ -67,6 +67,7 @@ class Win32Window final : public WindowSystem {
     void ShowWindow() override;
     void MessageBox(const std::string& text, const std::string& title, int style) override;
     void DoEvents() override;
+    void StartTimer(std::uint32_t intervalMs) override;
     void Unload(int exitStatus) override;
 
   private:

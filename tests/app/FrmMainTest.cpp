@@ -6,6 +6,7 @@
 #include "app/FrmMain.h"
 #include "app/IdentityDisplay.h"
 #include "device/PlatformWords.h"
+#include "device/simulated/BusMonitor.h"
 #include "device/simulated/SimulatedBus.h"
 #include "tests/support/FakeWindow.h"
 #include "tests/support/TempDir.h"
@@ -41,7 +42,8 @@ struct Rig {
     test::TempDir dir;
     FakeWindow window;
     std::string argument;  // the image the user named, if any
-    FrmMain form{window, bus, clock, dir.str(), argument};
+    sim::BusMonitor monitor{bus, clock};
+    FrmMain form{window, bus, clock, dir.str(), argument, &monitor};
 };
 
 class FrmMainTest : public ::testing::Test, public Rig {};
@@ -53,6 +55,8 @@ TEST(FrmMain, MissingImageIsReportedOnceAndNothingIsOpened) {
     r.form.Form_Activate();  // a box closing brings focus back: nothing more is shown
     EXPECT_TRUE(r.form.fileMissing);
     EXPECT_FALSE(r.window.shown);
+    EXPECT_FALSE(r.window.visible[Control::Pic]);  // no full bar behind the box
+    EXPECT_EQ(r.window.timerMs, 0U);
     ASSERT_EQ(r.window.boxes.size(), 1U);
     EXPECT_EQ(r.window.boxes[0].text, "Cannot find Velt-USB.bin");
     EXPECT_EQ(r.window.boxes[0].title, "File Error");
@@ -138,6 +142,43 @@ TEST_F(FrmMainTest, WithoutADeviceTheLabelsAreBlankClicksAreIgnoredAndARefusedOn
     EXPECT_EQ(window.boxes[0].title, "Permission Error");
     EXPECT_NE(window.boxes[0].text.find(path), std::string::npos);
     EXPECT_NE(window.boxes[0].text.find(PermissionAdvice()), std::string::npos);
+}
+
+// The idle window's timer follows the bus: a Velt-USB plugged in later shows at the first
+// tick after, and can be updated; unplugged, the labels go blank; back but refused at first
+// (its permissions not set yet), it is tried again on the next ticks.
+TEST_F(FrmMainTest, TheIdleWindowFollowsAVeltUsbPluggedInAndOutLater) {
+    sim::SimulatedVelt& velt = bus.PlugVeltAt(2000, {.serial = "VU-LATE"});
+    Start();
+    ASSERT_EQ(window.timerMs, 250U);
+    const auto tick = [&] {
+        clock.Advance(window.timerMs);
+        form.tmrDevices_Timer();
+    };
+    while (clock.NowMs() < 1750) {
+        tick();
+    }
+    EXPECT_EQ(window.captions[Control::lblSerialNumber], "");
+    tick();
+    EXPECT_EQ(window.captions[Control::lblSerialNumber], " VU-LATE");
+    EXPECT_EQ(window.captions[Control::lblVersion], " 1.2");
+
+    bus.Unplug(velt.path());
+    tick();
+    EXPECT_EQ(window.captions[Control::lblSerialNumber], "");
+    EXPECT_EQ(window.captions[Control::lblVersion], " ");
+    EXPECT_EQ(bus.openDeviceCount(), 0U);
+
+    bus.Replug(velt);
+    bus.SetFailures(velt.path(), {.open = DeviceErrorKind::PermissionDenied});
+    tick();
+    EXPECT_EQ(window.captions[Control::lblSerialNumber], "");
+    bus.SetFailures(velt.path(), {});
+    tick();
+    EXPECT_EQ(window.captions[Control::lblSerialNumber], " VU-LATE");
+    form.btnUpgradeFW_Click();
+    EXPECT_EQ(velt.firmware(), test::PatternBytes(80));
+    ExpectClosedWith(0);
 }
 
 TEST_F(FrmMainTest, AnUpdateShowsItsStepsGrowsTheBarAndCloses) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
@@ -45,6 +46,7 @@ class FakeWindow final : public WindowSystem {
     int unloadCalls = 0;
     std::vector<std::string> buttonCaptions;  // in the order they were set
     std::vector<float> picWidths;             // in the order they were set
+    std::uint32_t timerMs = 0;                // 0: never started
 
     void SetCaption(Control control, const std::string& text) override {
         captions[control] = text;
@@ -72,6 +74,7 @@ class FakeWindow final : public WindowSystem {
             onDoEvents();
         }
     }
+    void StartTimer(std::uint32_t intervalMs) override { timerMs = intervalMs; }
     void Unload(int status) override {
         ++unloadCalls;
         if (exitStatus) {

@@ -25,8 +25,9 @@ inline QApplication& TestApp() {
 struct EventLog final : WindowEvents {
     explicit EventLog(WindowEvents* logic = nullptr) : logic(logic) {}
     WindowEvents* logic;
-    std::function<void()> onLoad, onActivate, onClick;
-    int loads = 0, activates = 0, unloads = 0, terminates = 0, clicks = 0, closeRequests = 0;
+    std::function<void()> onLoad, onActivate, onClick, onTick;
+    int loads = 0, activates = 0, unloads = 0, terminates = 0, clicks = 0, closeRequests = 0,
+        ticks = 0;
 
     void Form_Load() override { Pass(&WindowEvents::Form_Load, loads, onLoad); }
     void Form_Activate() override { Pass(&WindowEvents::Form_Activate, activates, onActivate); }
@@ -34,6 +35,7 @@ struct EventLog final : WindowEvents {
     void Form_Terminate() override { Pass(&WindowEvents::Form_Terminate, terminates); }
     void btnUpgradeFW_Click() override { Pass(&WindowEvents::btnUpgradeFW_Click, clicks, onClick); }
     void Form_CloseRequest() override { Pass(&WindowEvents::Form_CloseRequest, closeRequests); }
+    void tmrDevices_Timer() override { Pass(&WindowEvents::tmrDevices_Timer, ticks, onTick); }
 
   private:
     void Pass(void (WindowEvents::*event)(), int& count, const std::function<void()>& then = {}) {

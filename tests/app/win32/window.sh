@@ -1,7 +1,7 @@
 #!/bin/sh
 # The window program itself under wine, worked with the keyboard:
-# 1. with no Velt-USB.bin beside it, the "File Error" box comes up; Return answers it and
-#    the program exits with status 1;
+# 1. with no Velt-USB.bin beside it, the "File Error" box comes up and is drawn (not left a
+#    solid black); Return answers it and the program exits with status 1;
 # 2. with Velt-USB.bin beside it, the main window comes up instead; Alt+F4 asks it to
 #    close, and with no update running it does: exit status 0.
 #   window.sh WINE_RUN PREFIX PROGRAM.exe
@@ -32,8 +32,26 @@ press_until_gone() {
     fail "the program did not end on $1"
 }
 
+# True once the inside of the window named $1 (below its caption, within its border) shows
+# more than one colour: drawn, not a solid block.
+drawn() {
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
+    [ -n "$id" ] && import -window "$id" "$work/shot.png" 2>/dev/null &&
+        [ "$(convert "$work/shot.png" -gravity South -crop 100%x70%+0+0 +repage -shave 8x8 \
+            -format %k info:)" -gt 1 ]
+}
+
 start $WINE_RUN "$copy"
 appears '^File Error$'
+if command -v import >/dev/null 2>&1 && command -v convert >/dev/null 2>&1; then
+    # Slow as wine is under emulation, a box drawn at all is drawn within seconds.
+    for _ in $(seq 30); do
+        drawn '^File Error$' && break
+        sleep 1
+    done
+    drawn '^File Error$' || fail "the File Error box is still one solid colour after 30 s"
+    echo "the File Error box is drawn"
+fi
 press_until_gone Return
 finish
 [ "$status" -eq 1 ] || fail "exit status $status after the File Error box, expected 1"
