@@ -34,8 +34,7 @@ void ShowDeviceInfo(OpenDevice& velt, IdentityLabels& labels, Clock& clock) {
     }
     if (const auto text = Ask(velt, HidString::Manufacturer, clock)) {
         labels.SetIdentityCaption(IdentityField::Manufacturer, " " + *text);
-        labels.SetIdentityCaption(IdentityField::Version,
-                                  FormatVersion(velt.info.version));
+        labels.SetIdentityCaption(IdentityField::Version, FormatVersion(velt.info.version));
     }
     if (const auto text = Ask(velt, HidString::Product, clock)) {
         labels.SetIdentityCaption(IdentityField::Product, " " + *text);

@@ -50,11 +50,12 @@ void DescribeFailure(const UpdateError& error, Outcome& outcome) {
             return;
         case UpdateErrorKind::DeviceLeft:
             outcome.error = "device-left";
-            outcome.reason = (error.recordsSent == 0
-                                  ? std::string("The Velt-USB left the bus before the first record.")
-                                  : "The Velt-USB left the bus after record " +
-                                        Of(error.recordsSent, error.totalRecords) + ".") +
-                             nothing + again;
+            outcome.reason =
+                (error.recordsSent == 0
+                     ? std::string("The Velt-USB left the bus before the first record.")
+                     : "The Velt-USB left the bus after record " +
+                           Of(error.recordsSent, error.totalRecords) + ".") +
+                nothing + again;
             return;
         case UpdateErrorKind::DeviceFailed:
             break;
@@ -64,8 +65,7 @@ void DescribeFailure(const UpdateError& error, Outcome& outcome) {
                      " could not be sent: " + error.detail + "." + nothing + waiting;
 }
 
-void DescribeCancel(const UpdateResult& result, std::string_view timeoutSeconds,
-                    Outcome& outcome) {
+void DescribeCancel(const UpdateResult& result, std::string_view timeoutSeconds, Outcome& outcome) {
     outcome.error = "cancelled";
     outcome.brief = "cancelled";
     if (result.cause == CancelCause::Timeout) {
@@ -73,18 +73,17 @@ void DescribeCancel(const UpdateResult& result, std::string_view timeoutSeconds,
         outcome.reason =
             "timed out: it did not come back in bootloader mode; no firmware was written";
         outcome.brief = "timed out";
-        outcome.cancelText = "timed out: the Velt-USB did not come back in bootloader mode within " +
-                             std::string(timeoutSeconds) +
-                             " s. No firmware was written. Replug the device and start again "
-                             "(--timeout 0 waits without limit).";
+        outcome.cancelText =
+            "timed out: the Velt-USB did not come back in bootloader mode within " +
+            std::string(timeoutSeconds) +
+            " s. No firmware was written. Replug the device and start again "
+            "(--timeout 0 waits without limit).";
         return;
     }
-    outcome.exitStatus =
-        result.cause == CancelCause::Interrupt ? kExitInterrupted : kExitCancelled;
+    outcome.exitStatus = result.cause == CancelCause::Interrupt ? kExitInterrupted : kExitCancelled;
     if (result.recordsSent > 0) {
         outcome.reason = "stopped after " + std::to_string(result.recordsSent) + " of " +
-                         std::to_string(result.totalRecords) +
-                         " records: not completely written";
+                         std::to_string(result.totalRecords) + " records: not completely written";
         outcome.cancelText = "The update was stopped after " +
                              Of(result.recordsSent, result.totalRecords) +
                              " records. The firmware was not completely written. Start the "

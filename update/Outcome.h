@@ -24,7 +24,7 @@ inline constexpr int kExitInterrupted = 130;
 // --json, --all and --watch all take it from OutcomeOf, so a new error kind or cause is one
 // edit there.
 struct Outcome {
-    int exitStatus = kExitSuccess;  // of a program that ran this one update
+    int exitStatus = kExitSuccess;   // of a program that ran this one update
     const char* result = "success";  // --json "result": OutcomeName, or "failure"
     const char* error = "";          // --json "error": "record-refused", "cancelled", ...
     const char* heading = "";        // a failure's box title and terminal prefix

@@ -157,7 +157,8 @@ TEST_F(UpdateTest, ABootloaderModeDeviceIsReopenedOnceAndTakesTheLargestImageWit
     const std::string path = velt->path();
     EXPECT_EQ(RunUpdate().recordsSent, 32'766);
     using enum UpdatePhase;
-    EXPECT_EQ(listener.phases, (std::vector{CheckingImage, WaitingForDevice, Transferring, Finishing}));
+    EXPECT_EQ(listener.phases,
+              (std::vector{CheckingImage, WaitingForDevice, Transferring, Finishing}));
     EXPECT_EQ(velt->modeSwitches(), 0);
     EXPECT_EQ(bus.openCount(path), 2);  // before the click and once more before the transfer
     EXPECT_EQ(velt->firmware(), std::vector(image.begin(), image.end() - 39));

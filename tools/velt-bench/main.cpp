@@ -22,8 +22,8 @@
 #include <string>
 #include <vector>
 
-#include "device/OpenDevice.h"
 #include "device/Discovery.h"
+#include "device/OpenDevice.h"
 #include "device/VeltProtocol.h"
 #include "device/simulated/SimulatedBus.h"
 #include "platform/Clock.h"

@@ -18,8 +18,8 @@ namespace {
 bool LabelText(HWND label, std::wstring& text) {
     constexpr UINT kAnswerMs = 5000;
     DWORD_PTR length = 0;
-    if (SendMessageTimeoutW(label, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kAnswerMs,
-                            &length) == 0) {
+    if (SendMessageTimeoutW(label, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kAnswerMs, &length) ==
+        0) {
         return false;
     }
     text.assign(length + 1, L'\0');
