@@ -289,6 +289,9 @@ void Endpoint0Server::SwitchToBootloader() {
         return;
     }
     std::string error;
+    // A device that takes a while to restart: it stays on the bus, as the application,
+    // for this long after it took the command.
+    std::this_thread::sleep_for(std::chrono::milliseconds(options_.leaveAfterMs));
     Log("mode switch: leaving the bus for %d ms", options_.detachMs);
     if (!gadget_.Unbind(error)) {
         std::fprintf(stderr, "velt-usb-gadget: unbind: %s\n", error.c_str());

@@ -19,6 +19,8 @@ void Usage() {
                  "bootloader mode)\n"
                  "  --bcd N               bcdDevice (0x0102)\n"
                  "  --manufacturer S --product S --serial S\n"
+                 "  --leave-after-ms N    time on the bus between the mode switch and leaving "
+                 "it (0)\n"
                  "  --detach-ms N         time off the bus at the mode switch (300)\n"
                  "  --vanish-after N      leave the bus after record N\n"
                  "  --return-after-ms N   ...and come back in bootloader mode N ms later; "
@@ -99,6 +101,10 @@ bool ParseOptions(int argc, char** argv, GadgetOptions& options) {
             if (!next(text))
                 return false;
             options.identity.serial = text;
+        } else if (arg == "--leave-after-ms") {
+            if (!number(600000, value))
+                return false;
+            options.leaveAfterMs = static_cast<int>(value);
         } else if (arg == "--detach-ms") {
             if (!number(600000, value))
                 return false;

@@ -11,6 +11,7 @@ struct GadgetOptions {
     std::string name = "velt";
     std::string udc;
     DeviceIdentity identity;
+    int leaveAfterMs = 0;
     int detachMs = 300;
     int vanishAfter = 0;
     int returnAfterMs = 0;
