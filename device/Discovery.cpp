@@ -88,7 +88,11 @@ std::optional<std::string> ReadSerialNumber(HidBackend& backend, const std::stri
     try {
         std::string serial = device->GetString(HidString::SerialNumber);
         return serial.empty() ? std::nullopt : std::optional(std::move(serial));
-    } catch (const DeviceError&) {
+    } catch (const DeviceError& error) {
+        // One that left while it was asked is gone, not a device without a serial number.
+        if (error.kind() == DeviceErrorKind::Disconnected) {
+            throw;
+        }
         return std::nullopt;
     }
 }

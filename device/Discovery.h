@@ -48,7 +48,8 @@ bool OpenFirstVelt(HidBackend& backend, OpenDevice& velt,
                    const DeviceFilter& filter = {});
 
 // The serial number an interface tells, or nullopt when it has none or will not say.
-// Throws DeviceError when the interface cannot be opened.
+// Throws DeviceError when the interface cannot be opened, and Disconnected when it leaves
+// while it is asked.
 std::optional<std::string> ReadSerialNumber(HidBackend& backend, const std::string& path);
 
 // The present Velt-USB a person named by its location, its path or its serial number, in

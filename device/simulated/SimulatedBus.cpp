@@ -234,7 +234,7 @@ class SimulatedDevice final : public HidDevice {
             return {device.model.serial, device.failures.serial};
         }();
         if (fail) {
-            Fail(DeviceErrorKind::Io, what, "injected failure");
+            Fail(device.failures.stringError, what, "injected failure");
         }
         if (!text) {
             Fail(DeviceErrorKind::NotSupported, what, "the device has no such string");

@@ -35,9 +35,10 @@ struct DeviceModel {
 struct FailureInjection {
     std::optional<DeviceErrorKind> open = std::nullopt;  // every open throws this kind
     bool featureLength = false;                          // FeatureReportLength() throws Io
-    bool manufacturer = false;                           // the string queries throw Io
-    bool product = false;
+    bool manufacturer = false;                           // the string queries throw
+    bool product = false;                                // stringError
     bool serial = false;
+    DeviceErrorKind stringError = DeviceErrorKind::Io;
 };
 
 // What the Velt-USB firmware does with the reports it receives.

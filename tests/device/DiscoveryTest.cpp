@@ -43,6 +43,35 @@ TEST(DiscoveryTest, TheFirstVeltThatOpensIsTakenWhateverTheVendorAndLaterOnesAre
     EXPECT_EQ(bus.openDeviceCount(), 0U);
 }
 
+TEST(DiscoveryTest, ASerialNumberIsMissingOnlyWhenADeviceThatStaysWillNotTellIt) {
+    VirtualClock clock;
+    sim::SimulatedBus bus{clock};
+    const std::string told = bus.AddDevice({.productId = applicationProductId, .serial = "T-1"});
+    const std::string none = bus.AddDevice({.productId = applicationProductId, .serial = {}});
+    const std::string refusing =
+        bus.AddDevice({.productId = applicationProductId, .serial = "R-1"}, {.serial = true});
+    const std::string leaving =
+        bus.AddDevice({.productId = applicationProductId, .serial = "L-1"},
+                      {.serial = true, .stringError = DeviceErrorKind::Disconnected});
+
+    EXPECT_EQ(ReadSerialNumber(bus, told), "T-1");
+    EXPECT_EQ(ReadSerialNumber(bus, none), std::nullopt);
+    EXPECT_EQ(ReadSerialNumber(bus, refusing), std::nullopt);
+    // Gone when opened, or leaving while asked: a watch would take the latter for a new
+    // device without a serial number.
+    const auto expectGone = [&](const std::string& path) {
+        try {
+            ReadSerialNumber(bus, path);
+            ADD_FAILURE() << path << " was read";
+        } catch (const DeviceError& error) {
+            EXPECT_EQ(error.kind(), DeviceErrorKind::Disconnected);
+        }
+    };
+    expectGone(leaving);
+    bus.Unplug(told);
+    expectGone(told);
+}
+
 TEST(IdentityTextTest, AtMostFiftyUnitsNeverHalfACharacterMalformedBytesReplaced) {
     const std::string emoji = "\xF0\x9F\x98\x80";  // two UTF-16 units
     const std::pair<std::string, std::string> cases[] = {
