@@ -40,3 +40,34 @@ wine_lists() {
 
 # unix_lines FILE: the Windows program's CRLF line ends made LF, for field-wise checks.
 unix_lines() { tr -d '\r' <"$1" >"$1.lf" && mv "$1.lf" "$1"; }
+
+# start_window: the window program given the image, on the VM's display, in the background
+# (WINDOW_PID); fails unless its window shows within 120 s.
+start_window() {
+    log "\$ wine 'Velt-USB Firmware.exe' $(windows_path "$IMAGE")"
+    wine "$VELT_WINE_BIN/Velt-USB Firmware.exe" "$(windows_path "$IMAGE")" >/tmp/window.out 2>&1 &
+    WINDOW_PID=$!
+    at_end "kill $WINDOW_PID"
+    timeout 120 xdotool search --sync --name '^Velt-USB Firmware Update$' >/dev/null ||
+        fail "no window 'Velt-USB Firmware Update' appeared"
+}
+
+# press_until_flashed: Enter in the window (with no window manager the window has the
+# focus, and its default button has it within); the window must close itself within 60 s
+# with status 0, and the gadget velt, stopped then, hold the image.
+press_until_flashed() {
+    xdotool key Return
+    i=0
+    while kill -0 "$WINDOW_PID" 2>/dev/null; do
+        i=$((i + 1))
+        [ $i -le 120 ] || fail "the window did not close within 60 s of the press"
+        sleep 0.5
+    done
+    wait "$WINDOW_PID"
+    status=$?
+    sed 's/^/  window| /' /tmp/window.out
+    log "exit status $status"
+    stop_gadget velt
+    [ "$status" -eq 0 ] || fail "the window ended with status $status"
+    expect_flashed velt
+}

@@ -185,6 +185,20 @@ expect_gadget() {
 
 image_sha256() { sha256sum "$IMAGE" | cut -d' ' -f1; }
 
+# expect_flashed NAME...: each stopped gadget took one mode switch and exactly the image,
+# nothing malformed, meant for another device or late.
+expect_flashed() {
+    for name in "$@"; do
+        expect_gadget "$name" gadget: "mode-switches=1 records=200 bytes=8000 sha256=$(image_sha256)"
+        expect_gadget "$name" gadget-detail: "bad=0 other=0 late=0"
+    done
+}
+
+# expect_untouched NAME: the stopped gadget took no mode switch and no record.
+expect_untouched() {
+    expect_gadget "$1" gadget: "mode-switches=0 records=0 bytes=0 sha256=$(sha256sum </dev/null | cut -d' ' -f1)"
+}
+
 # run_window [--as USER] [--click]: runs the window's logic on hidraw with a scripted
 # window (velt-vm-window) and the test image as Velt-USB.bin beside it; sets
 # WINDOW_STATUS and leaves what the window was asked to do in /tmp/window.out.

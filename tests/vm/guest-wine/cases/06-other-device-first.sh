@@ -13,7 +13,7 @@ run_tool flash --wait=60 "$(windows_path "$IMAGE")"
 stop_gadget velt
 stop_gadget other
 expect_status 0
-expect_gadget velt gadget: "mode-switches=1 records=200 bytes=8000 sha256=$(image_sha256)"
-expect_gadget other gadget: "mode-switches=0 records=0 bytes=0 sha256=$(sha256sum </dev/null | cut -d' ' -f1)"
+expect_flashed velt
+expect_untouched other
 expect_gadget other gadget-detail: "bad=0 other=0 late=0"
 pass

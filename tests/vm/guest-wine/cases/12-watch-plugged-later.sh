@@ -29,8 +29,7 @@ log "the device holds the image at $(since_start) s"
 # for a new one.
 sleep 8
 stop_gadget velt
-expect_gadget velt gadget: "mode-switches=1 records=200 bytes=8000 sha256=$(image_sha256)"
-expect_gadget velt gadget-detail: "bad=0 other=0 late=0"
+expect_flashed velt
 
 # The same device plugged in again, in application mode: already done.
 lines=$(wc -l </tmp/tool.out)
@@ -44,7 +43,7 @@ done
 sleep 3
 stop_gadget velt
 grep -q 'WW-0012.*already done' /tmp/tool.out || fail "the device back again is not shown as already done"
-expect_gadget velt gadget: "mode-switches=0 records=0 bytes=0 sha256=$(sha256sum </dev/null | cut -d' ' -f1)"
+expect_untouched velt
 
 kill -INT "$TOOL_PID"
 i=0

@@ -14,12 +14,7 @@ labels() {
 # label NAME: its text, the surrounding spaces and quotes taken off.
 label() { sed -n "s/^$1: \"[[:space:]]*\(.*[^[:space:]]\)[[:space:]]*\"\$/\1/p" /tmp/labels.out; }
 
-log "\$ wine 'Velt-USB Firmware.exe' $(windows_path "$IMAGE")"
-wine "$VELT_WINE_BIN/Velt-USB Firmware.exe" "$(windows_path "$IMAGE")" >/tmp/window.out 2>&1 &
-pid=$!
-at_end "kill $pid"
-timeout 120 xdotool search --sync --name '^Velt-USB Firmware Update$' >/dev/null ||
-    fail "no window 'Velt-USB Firmware Update' appeared"
+start_window
 sleep 2
 labels
 sed 's/^/  before| /' /tmp/labels.out
@@ -41,20 +36,5 @@ log "labels filled $(awk "BEGIN { printf \"%.1f\", $(uptime_s) - $plugged }") s 
 [ "$(label lblVersion)" = 1.10 ] || fail "the version label is not 1.10"
 [ -n "$(label lblManuf)" ] && [ -n "$(label lblProduct)" ] || fail "a name label is empty"
 
-# No window manager: the window has the focus, and the button has it within the window.
-xdotool key Return
-i=0
-while kill -0 "$pid" 2>/dev/null; do
-    i=$((i + 1))
-    [ $i -le 120 ] || fail "the window did not close within 60 s of the press"
-    sleep 0.5
-done
-wait "$pid"
-WINDOW_STATUS=$?
-sed 's/^/  window| /' /tmp/window.out
-log "exit status $WINDOW_STATUS"
-stop_gadget velt
-[ "$WINDOW_STATUS" -eq 0 ] || fail "the window ended with status $WINDOW_STATUS"
-expect_gadget velt gadget: "mode-switches=1 records=200 bytes=8000 sha256=$(image_sha256)"
-expect_gadget velt gadget-detail: "bad=0 other=0 late=0"
+press_until_flashed
 pass
