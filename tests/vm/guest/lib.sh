@@ -293,6 +293,34 @@ records_held() {
     fi
 }
 
+# follow_two_transfers A B: while the background flasher runs, samples what gadgets A and
+# B hold every 0.1 s. OVERLAP=yes once both were part-way at one moment, which one
+# transfer after the other never is; TIMELINE says when each took its first and its last
+# record and when the flasher ended, from this call on.
+follow_two_transfers() {
+    since=$(uptime_s)
+    OVERLAP=no
+    first_a='' first_b='' done_a='' done_b=''
+    running=yes
+    while [ $running = yes ]; do
+        tool_running || running=no  # one sample more after its end
+        now=$(uptime_s)
+        held_a=$(records_held "$1")
+        held_b=$(records_held "$2")
+        [ -z "$first_a" ] && [ "$held_a" -gt 0 ] && first_a=$now
+        [ -z "$first_b" ] && [ "$held_b" -gt 0 ] && first_b=$now
+        [ -z "$done_a" ] && [ "$held_a" -ge 8000 ] && done_a=$now
+        [ -z "$done_b" ] && [ "$held_b" -ge 8000 ] && done_b=$now
+        if [ "$held_a" -gt 0 ] && [ "$held_a" -lt 8000 ] && [ "$held_b" -gt 0 ] &&
+            [ "$held_b" -lt 8000 ]; then
+            OVERLAP=yes
+        fi
+        [ $running = no ] || sleep 0.1
+    done
+    rel() { [ -n "$1" ] && awk "BEGIN { printf \"%.1f s\", $1 - $since }" || echo never; }
+    TIMELINE="$1 records $(rel "$first_a") to $(rel "$done_a"), $2 $(rel "$first_b") to $(rel "$done_b"), exit $(rel "$(uptime_s)"); overlap: $OVERLAP"
+}
+
 uptime_s() { cut -d' ' -f1 /proc/uptime; }
 
 # start_tool ARGS...: starts the flasher in the background with a time limit; its output

@@ -16,28 +16,17 @@ start_gadget veltb --udc dummy_udc.1 --pid 0x2442 --serial VB-0002 --leave-after
 wait_hidraw_count 1209 2442 2 || fail "the two Velt-USBs did not both show up as hidraw nodes"
 wine_lists "serial:         VA-0001" "serial:         VB-0002"
 
-# The records files, sampled while it runs: both part-way at one moment means overlap.
-start=$(uptime_s)
 start_tool flash --all "$(windows_path "$IMAGE")"
-overlap=no
-while tool_running; do
-    held_a=$(records_held velta)
-    held_b=$(records_held veltb)
-    if [ "$held_a" -gt 0 ] && [ "$held_a" -lt 8000 ] && [ "$held_b" -gt 0 ] &&
-        [ "$held_b" -lt 8000 ]; then
-        overlap=yes
-    fi
-    sleep 0.1
-done
+follow_two_transfers velta veltb
 finish_tool
-log "flash --all took $(awk "BEGIN { printf \"%.1f\", $(uptime_s) - $start }") s; overlap: $overlap"
+log "timeline from the start: $TIMELINE"
 unix_lines /tmp/tool.out
 usb_events
 stop_gadget velta
 stop_gadget veltb
 expect_status 0
 expect_flashed velta veltb
-[ "$overlap" = yes ] || fail "the two transfers never overlapped: one device was flashed after the other"
+[ "$OVERLAP" = yes ] || fail "the two transfers never overlapped: one device was flashed after the other"
 expect_fields VA-0001 success 200/200
 expect_fields VB-0002 success 200/200
 pass

@@ -18,34 +18,16 @@ done
 
 # While it runs, the records files are sampled: if both devices are ever part-way through
 # at the same moment, the transfers overlapped; one after the other they never would.
-start=$(uptime_s)
 start_tool flash --all "$IMAGE"
-overlap=no
-first_a='' first_b='' done_a='' done_b=''
-while tool_running; do
-    now=$(uptime_s)
-    held_a=$(records_held velta)
-    held_b=$(records_held veltb)
-    [ -z "$first_a" ] && [ "$held_a" -gt 0 ] && first_a=$now
-    [ -z "$first_b" ] && [ "$held_b" -gt 0 ] && first_b=$now
-    [ -z "$done_a" ] && [ "$held_a" -ge 8000 ] && done_a=$now
-    [ -z "$done_b" ] && [ "$held_b" -ge 8000 ] && done_b=$now
-    if [ "$held_a" -gt 0 ] && [ "$held_a" -lt 8000 ] && [ "$held_b" -gt 0 ] &&
-        [ "$held_b" -lt 8000 ]; then
-        overlap=yes
-    fi
-    sleep 0.1
-done
+follow_two_transfers velta veltb
 finish_tool
-end=$(uptime_s)
-rel() { [ -n "$1" ] && awk "BEGIN { printf \"%.1f s\", $1 - $start }" || echo never; }
-log "timeline from the start: velta records $(rel "$first_a") to $(rel "$done_a"), veltb $(rel "$first_b") to $(rel "$done_b"), exit $(rel "$end")"
+log "timeline from the start: $TIMELINE"
 usb_events
 stop_gadget velta
 stop_gadget veltb
 expect_status 0
 expect_flashed velta veltb
-[ "$overlap" = yes ] || fail "the two transfers never overlapped: one device was flashed after the other"
+[ "$OVERLAP" = yes ] || fail "the two transfers never overlapped: one device was flashed after the other"
 grep -q '^Location' /tmp/tool.out || fail "no table (a line starting with Location)"
 expect_row "$loc_a" VA-0001 success 200/200
 expect_row "$loc_b" VB-0002 success 200/200
