@@ -71,9 +71,15 @@ start_gadget() {
     done
 }
 
-# stop_gadget NAME: stops it; its summary lines stay in /tmp/gadget-NAME.out, the
+# stop_gadget NAME...: stops each; its summary lines stay in /tmp/gadget-NAME.out, the
 # "gadget:" line completed with the digest of the records it took (add_records_digest).
 stop_gadget() {
+    for each in "$@"; do
+        stop_one_gadget "$each"
+    done
+}
+
+stop_one_gadget() {
     name=$1
     pid=$(eval echo "\$GADGET_PID_$name")
     [ -n "$pid" ] || return 0

@@ -22,8 +22,7 @@ finish_tool
 log "timeline from the start: $TIMELINE"
 unix_lines /tmp/tool.out
 usb_events
-stop_gadget velta
-stop_gadget veltb
+stop_gadget velta veltb
 expect_status 0
 expect_flashed velta veltb
 [ "$OVERLAP" = yes ] || fail "the two transfers never overlapped: one device was flashed after the other"

@@ -10,8 +10,7 @@ wait_hidraw 1209 2442 || fail "the Velt-USB did not show up as a hidraw node"
 log "other=$other velt=$node"
 [ "${other#hidraw}" -lt "${node#hidraw}" ] || fail "the other device is not first ($other, $node)"
 run_tool flash "$IMAGE"
-stop_gadget velt
-stop_gadget other
+stop_gadget velt other
 expect_status 0
 expect_flashed velt
 expect_gadget other gadget-detail: "bad=0 other=0 late=0"

@@ -23,8 +23,7 @@ follow_two_transfers velta veltb
 finish_tool
 log "timeline from the start: $TIMELINE"
 usb_events
-stop_gadget velta
-stop_gadget veltb
+stop_gadget velta veltb
 expect_status 0
 expect_flashed velta veltb
 [ "$OVERLAP" = yes ] || fail "the two transfers never overlapped: one device was flashed after the other"
