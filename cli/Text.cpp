@@ -1,7 +1,6 @@
 #include "cli/Text.h"
 
 #include <algorithm>
-
 #include <charconv>
 #include <cmath>
 #include <cstdio>

@@ -35,8 +35,8 @@ struct DeviceModel {
 struct FailureInjection {
     std::optional<DeviceErrorKind> open = std::nullopt;  // every open throws this kind
     bool featureLength = false;                          // FeatureReportLength() throws Io
-    bool manufacturer = false;                           // the string queries throw
-    bool product = false;                                // stringError
+    bool manufacturer = false;                           // these string queries throw stringError
+    bool product = false;
     bool serial = false;
     DeviceErrorKind stringError = DeviceErrorKind::Io;
 };

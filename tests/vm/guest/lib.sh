@@ -329,6 +329,27 @@ follow_two_transfers() {
 
 uptime_s() { cut -d' ' -f1 /proc/uptime; }
 
+# holds_image NAME...: every named gadget has taken the whole image by now.
+holds_image() {
+    for name in "$@"; do
+        [ "$(records_held "$name")" -ge 8000 ] || return 1
+    done
+}
+
+# poll_tool TRIES ENDED COMMAND...: runs COMMAND every 0.1 s until it succeeds; fails the
+# case with ENDED when the background flasher ends first; status 1 after TRIES tries.
+poll_tool() {
+    tries=$1 ended=$2
+    shift 2
+    i=0
+    until "$@"; do
+        tool_running || { finish_tool; fail "$ended"; }
+        i=$((i + 1))
+        [ $i -le "$tries" ] || return 1
+        sleep 0.1
+    done
+}
+
 # start_tool ARGS...: starts the flasher in the background with a time limit; its output
 # goes to /tmp/tool.out, its process is TOOL_PID (busybox timeout execs it in place).
 start_tool() {

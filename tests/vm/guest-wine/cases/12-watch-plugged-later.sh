@@ -7,23 +7,13 @@
 start=$(uptime_s)
 since_start() { awk "BEGIN { printf \"%.1f\", $(uptime_s) - $start }"; }
 start_tool flash --watch "$(windows_path "$IMAGE")"
-i=0
-until grep -q 'Watching for Velt-USBs' /tmp/tool.out; do
-    tool_running || { finish_tool; fail "the watch ended by itself"; }
-    i=$((i + 1))
-    [ $i -gt 600 ] && fail "the watch did not say it was watching within 60 s"
-    sleep 0.1
-done
+poll_tool 600 "the watch ended by itself" grep -q 'Watching for Velt-USBs' /tmp/tool.out ||
+    fail "the watch did not say it was watching within 60 s"
 log "watching after $(since_start) s"
 start_gadget velt --udc dummy_udc.0 --pid 0x2442 --serial WW-0012
 log "plugged in at $(since_start) s"
-i=0
-until [ "$(records_held velt)" -ge 8000 ]; do
-    tool_running || { finish_tool; fail "the watch ended before the device was flashed"; }
-    i=$((i + 1))
-    [ $i -gt 600 ] && fail "not flashed within 60 s of the plug (held: $(records_held velt))"
-    sleep 0.1
-done
+poll_tool 600 "the watch ended before the device was flashed" holds_image velt ||
+    fail "not flashed within 60 s of the plug (held: $(records_held velt))"
 log "the device holds the image at $(since_start) s"
 # Time for a second update to begin, had the watch taken the device in bootloader mode
 # for a new one.

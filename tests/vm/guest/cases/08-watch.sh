@@ -11,13 +11,8 @@ loc_a=$(usb_location WA-0001) || fail "no USB device with serial WA-0001 in sysf
 start=$(uptime_s)
 start_tool flash --watch "$IMAGE"
 # The second device comes only once the watch hears the kernel's device events.
-i=0
-until listens_for_uevents "$TOOL_PID"; do
-    tool_running || { finish_tool; fail "the watch ended by itself"; }
-    i=$((i + 1))
-    [ $i -gt 100 ] && fail "the watch opened no kernel uevent socket within 10 s"
-    sleep 0.1
-done
+poll_tool 100 "the watch ended by itself" listens_for_uevents "$TOOL_PID" ||
+    fail "the watch opened no kernel uevent socket within 10 s"
 log "the watch listens after $(awk "BEGIN { printf \"%.1f\", $(uptime_s) - $start }") s"
 start_gadget veltb --udc dummy_udc.1 --pid 0x2442 --serial WB-0002
 plugged=$(uptime_s)
@@ -25,13 +20,8 @@ loc_b=$(usb_location WB-0002) || fail "no USB device with serial WB-0002 in sysf
 log "velta at $loc_a (present), veltb at $loc_b (plugged at +$(awk "BEGIN { printf \"%.1f\", $plugged - $start }") s)"
 
 # Both done by their own count, then their lines.
-i=0
-until [ "$(records_held velta)" -ge 8000 ] && [ "$(records_held veltb)" -ge 8000 ]; do
-    tool_running || { finish_tool; fail "the watch ended before both devices were flashed"; }
-    i=$((i + 1))
-    [ $i -gt 300 ] && fail "not both flashed within 30 s (held: $(records_held velta), $(records_held veltb))"
-    sleep 0.1
-done
+poll_tool 300 "the watch ended before both devices were flashed" holds_image velta veltb ||
+    fail "not both flashed within 30 s (held: $(records_held velta), $(records_held veltb))"
 log "both devices hold the image at +$(awk "BEGIN { printf \"%.1f\", $(uptime_s) - $start }") s"
 i=0
 until [ "$(grep -c success /tmp/tool.out)" -ge 2 ] || [ $i -gt 50 ]; do
