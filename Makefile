@@ -4,8 +4,12 @@
 
 all: build
 
+# Each entry point installs the package groups its step needs (scripts/install-deps.sh):
+# the build's alone by default; make demo adds what the demo needs, make test the test
+# bench. Set for a target, DEPS reaches the deps step it depends on.
+DEPS = build
 deps:
-	@scripts/install-deps.sh
+	@scripts/install-deps.sh $(DEPS)
 
 configure: deps
 	@cmake --preset default >/dev/null
@@ -13,11 +17,21 @@ configure: deps
 build: configure
 	@cmake --build --preset default
 
-# The Linux build's tests, then the Windows build's under wine.
+# The Linux build's tests, then the Windows build's under wine: on this host where it runs
+# 32-bit programs, else in the test VM.
+test: DEPS = test
 test: build
 	@ctest --preset default
 	@scripts/windows.sh test
 
+# Where this host runs the Windows programs itself, their suite once more in the test VM,
+# so that a run here proves both ways (CI runs it); elsewhere make test took the VM already.
+.PHONY: test-windows-vm
+test-windows-vm: DEPS = test
+test-windows-vm: build
+	@scripts/windows.sh test-vm
+
+demo: DEPS = build demo
 demo: build
 	@scripts/demo.sh
 
@@ -26,24 +40,29 @@ demo: build
 bench: build
 	@scripts/bench.sh
 
+package: DEPS = build package
 package: build
 	@cd build && cpack -G TGZ
 
 # The Debian package, build/velt-usb-firmware_<version>_<arch>.deb.
 .PHONY: deb
+deb: DEPS = build package
 deb: build
 	@cd build && cpack -G DEB
 
 # The 32-bit Windows programs in build-windows/bin/, and their zip.
+windows: DEPS = build windows
 windows: deps
 	@scripts/windows.sh build
 
+package-windows: DEPS = build windows
 package-windows: deps
 	@scripts/windows.sh package
 
 # clang with AddressSanitizer and UndefinedBehaviorSanitizer in build-sanitized/: every test
 # but the VM suite, the fuzz targets' 30 s runs included.
 .PHONY: test-sanitized fuzz
+test-sanitized: DEPS = test
 test-sanitized: deps test-threads
 	@cmake --preset sanitized >/dev/null
 	@cmake --build --preset sanitized
@@ -52,6 +71,7 @@ test-sanitized: deps test-threads
 # ThreadSanitizer over the code that runs devices side by side (the simulated bus, the
 # shared clock, the command line's --all and --watch), in build-threads/.
 .PHONY: test-threads
+test-threads: DEPS = test
 test-threads: deps
 	@cmake --preset threads >/dev/null
 	@cmake --build --preset threads --target cli_tests simulated_tests device_tests platform_tests
@@ -60,6 +80,7 @@ test-threads: deps
 	done
 
 # The fuzz targets alone, each for 30 s from its corpus (tests/fuzz).
+fuzz: DEPS = test
 fuzz: deps
 	@cmake --preset sanitized >/dev/null
 	@cmake --build --preset sanitized --target fuzz_targets

@@ -5,9 +5,9 @@
 # 2. while the update waits for the device to come back in bootloader mode (10 s here) it
 #    cancels the update at once: exit status 2, result=cancelled, long before 10 s (beside
 #    an idle run, which measures wine's own start).
-#   close-gate.sh WINE_RUN PREFIX DEMO.exe
+#   close-gate.sh WINE_RUN TEMPLATE DEMO.exe
 set -eu
-WINE_RUN=$1 PREFIX=$2 demo=$3
+WINE_RUN=$1 TEMPLATE=$2 demo=$3
 . "$(dirname "$0")/lib.sh"
 
 started=$(date +%s)

@@ -4,9 +4,9 @@
 #    logs it and, unattended, answers it; the program exits with status 1, nothing sent;
 # 2. a folder named in Cyrillic that holds the image: the path survives the way from the
 #    command line to the file system, and the update runs to the end (status 0).
-#   image-folder.sh WINE_RUN PREFIX DEMO.exe
+#   image-folder.sh WINE_RUN TEMPLATE DEMO.exe
 set -eu
-WINE_RUN=$1 PREFIX=$2 demo=$3
+WINE_RUN=$1 TEMPLATE=$2 demo=$3
 . "$(dirname "$0")/lib.sh"
 command -v xdotool >/dev/null 2>&1 || skip "xdotool is not installed"
 mkdir "$work/empty" "$work/Прошивка"

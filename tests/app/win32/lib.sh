@@ -1,7 +1,10 @@
 # Shared by the window tests under wine: each script sources it with
 #   WINE_RUN  the wrapper that runs a Windows program under wine (empty: run it directly)
-#   PREFIX    the wine prefix these tests keep to themselves
-# and gets an X server of its own, a scratch folder $work, and these helpers.
+#   TEMPLATE  the build's template wine prefix
+# and gets a scratch folder $work, an X server and a wine prefix of its own ($PREFIX, made
+# from the template on first use), and these helpers. When the script ends, what it
+# started has ended: its programs, their wine server and the X server, so that the next
+# script starts on a clean slate however soon it follows.
 
 fail() {
     echo "FAIL: $*" >&2
@@ -24,11 +27,16 @@ windows_path() {
 start() {
     "$@" >"$work/out.raw" 2>"$work/err.raw" &
     pid=$!
+    started="$started $pid"
+    echo "$started" >"$work/started"
 }
 
 finish() {
     status=0
     wait "$pid" || status=$?
+    # Waited for, its process id may soon be another's: it is no longer this script's.
+    started=$(echo "$started" | tr ' ' '\n' | grep -vx "$pid" | tr '\n' ' ')
+    echo "$started" >"$work/started"
     tr -d '\r' <"$work/out.raw" >"$work/out"
     tr -d '\r' <"$work/err.raw" >"$work/err"
     if grep -q '^skipped: ' "$work/out"; then
@@ -69,14 +77,42 @@ command -v Xvfb >/dev/null 2>&1 || skip "Xvfb is not installed"
 wine_host_can_run || fail "wine cannot start here: $wine_host_why (scripts/windows.sh test runs the Windows tests in the test VM then)"
 
 work=$(mktemp -d)
+PREFIX=$work/prefix
+started=""
 xvfb_pid=""
+watcher_pid=""
+
+# Ends what this script started, and only that: its programs by process id, then its own
+# prefix's wine server (wine's desktop and services with it), then its X server; returns
+# once they have gone. wineserver -k only signals the server, -w waits for it.
+end_started() {
+    for started_pid in $started; do
+        kill "$started_pid" 2>/dev/null
+    done
+    if [ -d "$PREFIX" ]; then
+        WINEPREFIX=$PREFIX wineserver -k 2>/dev/null
+        WINEPREFIX=$PREFIX wineserver -w 2>/dev/null
+    fi
+    if [ -n "$xvfb_pid" ]; then
+        kill "$xvfb_pid" 2>/dev/null
+        for _ in $(seq 50); do
+            kill -0 "$xvfb_pid" 2>/dev/null || break
+            sleep 0.1
+        done
+    fi
+    # In the test VM the prefix is an overlay on the template.
+    if mountpoint -q "$PREFIX" 2>/dev/null; then
+        umount "$PREFIX"
+    fi
+}
+
 cleanup() {
     # Under set -e a failing step would end the cleanup there (wineserver -k fails when
     # the server has already gone), and leave the X server behind.
     set +e
-    # This prefix's programs (wine's desktop process among them) go with the X server.
-    WINEPREFIX=$PREFIX wineserver -k 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    # The watcher must not outlive the script: its work is done here.
+    [ -n "$watcher_pid" ] && kill -KILL "$watcher_pid" 2>/dev/null
+    end_started
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -91,16 +127,17 @@ for _ in $(seq 300); do
     sleep 0.1
 done
 [ -s "$work/display" ] || skip "Xvfb did not start"
-# A test killed outright at its time limit runs no trap: a watcher then ends the X server
-# and the prefix's programs.
+# A test killed outright at its time limit runs no trap: a watcher then ends what the
+# script started. It knows the programs started so far from $work/started.
 script_pid=$$
 (
     set +e
     trap '' TERM INT HUP
     while kill -0 "$script_pid" 2>/dev/null; do sleep 1; done
-    WINEPREFIX=$PREFIX wineserver -k 2>/dev/null
-    kill "$xvfb_pid" 2>/dev/null
+    started=$(cat "$work/started" 2>/dev/null)
+    end_started
     rm -rf "$work"
 ) </dev/null >/dev/null 2>&1 &
+watcher_pid=$!
 export DISPLAY=":$(cat "$work/display")"
-export VELT_WINE_PREFIX=$PREFIX LC_ALL=C.UTF-8
+export VELT_WINE_PREFIX=$PREFIX VELT_WINE_TEMPLATE=$TEMPLATE LC_ALL=C.UTF-8

@@ -3,9 +3,9 @@
 # product name, its own file name, the copyright, the icon in its four sizes and the
 # manifest (each MARKER found in it). Also the icon file itself, on the build machine: its
 # images the right way up and in the right colours (the arrow's green at the top).
-#   resources.sh WINE_RUN PREFIX REPORT.exe PROGRAM.exe ICON.ico VERSION PRODUCT_NAME MARKER...
+#   resources.sh WINE_RUN TEMPLATE REPORT.exe PROGRAM.exe ICON.ico VERSION PRODUCT_NAME MARKER...
 set -eu
-WINE_RUN=$1 PREFIX=$2 report=$3 program=$4 icon=$5 version=$6 product=$7
+WINE_RUN=$1 TEMPLATE=$2 report=$3 program=$4 icon=$5 version=$6 product=$7
 shift 7
 . "$(dirname "$0")/lib.sh"
 

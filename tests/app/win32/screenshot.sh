@@ -3,9 +3,9 @@
 # Cyrillic product name): the value labels read back from the controls hold them exactly.
 # Its saved image has the client size the layout gives at the screen's DPI (96, then 144)
 # and shows the labels; a PNG copy of the 96 DPI image is kept for people to look at.
-#   screenshot.sh WINE_RUN PREFIX DEMO.exe COPY.png
+#   screenshot.sh WINE_RUN TEMPLATE DEMO.exe COPY.png
 set -eu
-WINE_RUN=$1 PREFIX=$2 demo=$3 copy=$4
+WINE_RUN=$1 TEMPLATE=$2 demo=$3 copy=$4
 . "$(dirname "$0")/lib.sh"
 
 # Runs the demo at DPI $1, saving the window to $work/window-$1.bmp.

@@ -4,9 +4,9 @@
 #    solid black); Return answers it and the program exits with status 1;
 # 2. with Velt-USB.bin beside it, the main window comes up instead; Alt+F4 asks it to
 #    close, and with no update running it does: exit status 0.
-#   window.sh WINE_RUN PREFIX PROGRAM.exe
+#   window.sh WINE_RUN TEMPLATE PROGRAM.exe
 set -eu
-WINE_RUN=$1 PREFIX=$2 program=$3
+WINE_RUN=$1 TEMPLATE=$2 program=$3
 . "$(dirname "$0")/lib.sh"
 command -v xdotool >/dev/null 2>&1 || skip "xdotool is not installed"
 mkdir "$work/app"
