@@ -141,3 +141,7 @@ script_pid=$$
 watcher_pid=$!
 export DISPLAY=":$(cat "$work/display")"
 export VELT_WINE_PREFIX=$PREFIX VELT_WINE_TEMPLATE=$TEMPLATE LC_ALL=C.UTF-8
+# One wine server for the whole script, kept until its end: otherwise each command starts
+# wine's own services afresh, tens of seconds each under emulation.
+"$(dirname "$0")/../../windows/wine-prefix" "$PREFIX" "$TEMPLATE" || fail "no wine prefix"
+WINEPREFIX=$PREFIX wineserver -p || fail "wineserver -p failed"
