@@ -336,15 +336,25 @@ int RunCommand(const std::vector<std::string>& args, const CliStreams& streams,
         if (error.get_exit_code() == 0) {
             return app.exit(error, streams.out, streams.err);  // --help, --version
         }
-        if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr) {
-            // Quoted, so that an empty or blank argument is seen too.
-            std::string message = "not expected:";
-            for (const std::string& extra : app.remaining(true)) {
-                message += " '" + Printable(extra) + "'";
-            }
-            return usageError(message);
+        // Quoted, so that an empty or blank argument is seen too.
+        std::string stray;
+        for (const std::string& extra : app.remaining(true)) {
+            stray += " '" + Printable(extra) + "'";
         }
-        return usageError(Printable(error.what()));
+        if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr) {
+            return usageError("not expected:" + stray);
+        }
+        // "FILE is required" alone leaves the user to guess which command wanted it.
+        std::string message = Printable(error.what());
+        const std::vector<CLI::App*> commands = app.get_subcommands();
+        if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr && !commands.empty()) {
+            message = commands.front()->get_name() + ": " + message;
+        }
+        // A word in the wrong place is often why something is missing: `foo history`.
+        if (!stray.empty()) {
+            message += "; not expected:" + stray;
+        }
+        return usageError(message);
     }
     if (history->parsed()) {
         if (!historyOptions.since.empty() && !ValidSince(historyOptions.since)) {

@@ -1,21 +1,40 @@
 #include "cli/DetachedOutput.h"
 
+#include <system_error>
+
 namespace velt::cli {
 
 DetachedOutput::DetachedOutput(std::ostream& target, std::size_t limit)
-    : target_(target), limit_(limit), writer_([this] { Write(); }) {}
+    : target_(target), limit_(limit) {}
 
 DetachedOutput::~DetachedOutput() {
     {
         const std::lock_guard lock(mutex_);
         stop_ = true;
+        if (!writer_.joinable()) {
+            return;
+        }
     }
     changed_.notify_all();
     writer_.join();
 }
 
+void DetachedOutput::StartLocked() {
+    if (writer_.joinable()) {
+        return;
+    }
+    try {
+        writer_ = std::thread([this] { Write(); });
+    } catch (const std::system_error&) {
+        // Without a thread nothing reaches the target; the loss is said at the end.
+        pending_.clear();
+        target_.setstate(std::ios::failbit);
+    }
+}
+
 void DetachedOutput::Drain() {
     std::unique_lock lock(mutex_);
+    StartLocked();
     flushAsked_ = true;
     changed_.notify_all();
     changed_.wait(lock, [&] { return pending_.empty() && !writing_; });
@@ -38,6 +57,7 @@ std::streamsize DetachedOutput::xsputn(const char* text, std::streamsize count) 
         } else {
             pending_.append(text, static_cast<std::size_t>(count));
         }
+        StartLocked();
     }
     // Taken up at once: a line without its end still reaches a terminal promptly.
     changed_.notify_all();
@@ -48,6 +68,7 @@ int DetachedOutput::sync() {
     {
         const std::lock_guard lock(mutex_);
         flushAsked_ = true;
+        StartLocked();
     }
     changed_.notify_all();
     return 0;

@@ -153,10 +153,12 @@ TEST_F(CliTest, UsageAndImageErrorsExitTwoBeforeTheDeviceIsTouched) {
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{"flash", dir.str() + "/none.bin"}, "Cannot find " + dir.str() + "/none.bin"},
         {{}, "A subcommand is required"},
-        {{"erase"}, "A subcommand is required"},
+        {{"erase"}, "A subcommand is required; not expected: 'erase'"},
         {{"list", ""}, "not expected: ''"},
         {{"flash", ""}, "IMAGE is empty"},
-        {{"flash"}, "IMAGE is required"},
+        {{"flash"}, "flash: IMAGE is required"},
+        // A stray word before the command is named with what the command missed.
+        {{"foo", "history"}, "history: FILE is required; not expected: 'foo'"},
         {{"flash", good, "--timeout", "-1"}, "--timeout takes a number of seconds from 0 to "},
         {{"flash", good, "--timeout", "abc"}, "--timeout takes a number of seconds"},
         {{"flash", good, "--wait=nan"}, "--wait takes a number of seconds"},
