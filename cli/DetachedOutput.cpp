@@ -34,7 +34,9 @@ void DetachedOutput::StartLocked() {
 
 void DetachedOutput::Drain() {
     std::unique_lock lock(mutex_);
-    StartLocked();
+    if (!writer_.joinable()) {
+        return;  // nothing was ever written
+    }
     flushAsked_ = true;
     changed_.notify_all();
     changed_.wait(lock, [&] { return pending_.empty() && !writing_; });
@@ -68,7 +70,6 @@ int DetachedOutput::sync() {
     {
         const std::lock_guard lock(mutex_);
         flushAsked_ = true;
-        StartLocked();
     }
     changed_.notify_all();
     return 0;

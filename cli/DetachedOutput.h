@@ -15,7 +15,7 @@ namespace velt::cli {
 // holds back only that thread, never the update that reports its progress: writing never
 // waits for the target. Should the target stay blocked until more than `limit` bytes wait,
 // later output is dropped and the target marked failed, so the loss is said at the end.
-// The thread starts at the first write or flush: a stream that nothing reaches (standard
+// The thread starts at the first write: a stream that nothing reaches (standard
 // error, in most runs) costs none.
 class DetachedOutput final : public std::streambuf {
   public:

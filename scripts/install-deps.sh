@@ -42,10 +42,7 @@ for group in "$@"; do
     [ -n "${packages[$group]:-}" ] || { echo "install-deps: unknown group $group" >&2; exit 2; }
     wanted=()
     for p in ${packages[$group]}; do
-        installed "$p" && continue
-        # Asked for by an earlier group already.
-        [[ " ${missing[*]} " == *" $p "* ]] && continue
-        wanted+=("$p")
+        installed "$p" || wanted+=("$p")
     done
     [ ${#wanted[@]} -gt 0 ] || continue
     echo "install-deps: for ${purpose[$group]}: ${wanted[*]}"

@@ -2,9 +2,9 @@
 #   WINE_RUN  the wrapper that runs a Windows program under wine (empty: run it directly)
 #   TEMPLATE  the build's template wine prefix
 # and gets a scratch folder $work, an X server and a wine prefix of its own ($PREFIX, made
-# from the template on first use), and these helpers. When the script ends, what it
-# started has ended: its programs, their wine server and the X server, so that the next
-# script starts on a clean slate however soon it follows.
+# from the template, with one wine server kept for the whole script), and these helpers.
+# When the script ends, what it started has ended: its programs, their wine server and
+# the X server, so that the next script starts on a clean slate however soon it follows.
 
 fail() {
     echo "FAIL: $*" >&2
@@ -27,16 +27,11 @@ windows_path() {
 start() {
     "$@" >"$work/out.raw" 2>"$work/err.raw" &
     pid=$!
-    started="$started $pid"
-    echo "$started" >"$work/started"
 }
 
 finish() {
     status=0
     wait "$pid" || status=$?
-    # Waited for, its process id may soon be another's: it is no longer this script's.
-    started=$(echo "$started" | tr ' ' '\n' | grep -vx "$pid" | tr '\n' ' ')
-    echo "$started" >"$work/started"
     tr -d '\r' <"$work/out.raw" >"$work/out"
     tr -d '\r' <"$work/err.raw" >"$work/err"
     if grep -q '^skipped: ' "$work/out"; then
@@ -78,17 +73,13 @@ wine_host_can_run || fail "wine cannot start here: $wine_host_why (scripts/windo
 
 work=$(mktemp -d)
 PREFIX=$work/prefix
-started=""
 xvfb_pid=""
 watcher_pid=""
 
-# Ends what this script started, and only that: its programs by process id, then its own
-# prefix's wine server (wine's desktop and services with it), then its X server; returns
-# once they have gone. wineserver -k only signals the server, -w waits for it.
+# Ends what this script started, and only that: the wine server of its own prefix (and
+# with it every program the script ran under wine, wine's desktop and services), then its
+# X server; returns once they have gone. wineserver -k only signals the server, -w waits.
 end_started() {
-    for started_pid in $started; do
-        kill "$started_pid" 2>/dev/null
-    done
     if [ -d "$PREFIX" ]; then
         WINEPREFIX=$PREFIX wineserver -k 2>/dev/null
         WINEPREFIX=$PREFIX wineserver -w 2>/dev/null
@@ -128,13 +119,12 @@ for _ in $(seq 300); do
 done
 [ -s "$work/display" ] || skip "Xvfb did not start"
 # A test killed outright at its time limit runs no trap: a watcher then ends what the
-# script started. It knows the programs started so far from $work/started.
+# script started.
 script_pid=$$
 (
     set +e
     trap '' TERM INT HUP
     while kill -0 "$script_pid" 2>/dev/null; do sleep 1; done
-    started=$(cat "$work/started" 2>/dev/null)
     end_started
     rm -rf "$work"
 ) </dev/null >/dev/null 2>&1 &
