@@ -62,27 +62,53 @@ int List(Session& session, bool json) {
 }
 
 // Discovery, polling every 100 ms while --wait allows. Returns an exit status when no
-// device is to be had.
-std::optional<int> Discover(Session& session, const FlashOptions& options, OpenDevice& velt) {
+// device is to be had, with the words said in `message`.
+std::optional<int> Discover(Session& session, const FlashOptions& options, OpenDevice& velt,
+                            std::string& message) {
     std::vector<UnusableDevice> unusable;
+    std::vector<NamedDevice> named;
     const auto status = WaitForDevice(session, options.waitMs, [&] {
         unusable.clear();
         if (options.device.empty()) {
             return OpenFirstVelt(session.backend, velt, &unusable);
         }
         // Chosen by name; from then on followed by its place, whatever path it gets.
-        const auto chosen = ChooseDevice(session.backend, options.device);
-        return chosen && OpenFirstVelt(session.backend, velt, &unusable, AtPlaceOf(*chosen));
+        named = DevicesNamed(session.backend, options.device);
+        return named.size() > 1 ||
+               (named.size() == 1 &&
+                OpenFirstVelt(session.backend, velt, &unusable, AtPlaceOf(named.front().info)));
     });
+    if (named.size() > 1) {
+        // Flashing either could write the wrong device: the person says which.
+        const std::string name = Printable(options.device);
+        message = "'" + name + "' names more than one Velt-USB:";
+        std::string forms;
+        for (const NamedDevice& device : named) {
+            message += " the one at " + Printable(PlaceOf(device.info)) + " by its " +
+                       device.kind.by + (&device == &named.back() ? ";" : ",");
+            const std::string form = device.kind.prefix + name;
+            if (forms.find(form) == forms.npos) {
+                forms += (forms.empty() ? "" : " or ") + form;
+            }
+        }
+        message += " say " + forms + ". Nothing was flashed.";
+        session.io.err << kProgram << ": " << message << std::endl;
+        return kExitUsage;
+    }
     if (status == kExitNoDevice) {
         if (options.device.empty()) {
-            session.io.err << kProgram << ": no Velt-USB found" << std::endl;
+            message = "no Velt-USB found";
+            session.io.err << kProgram << ": " << message << std::endl;
         } else {
-            session.io.err << kProgram << ": no Velt-USB at '" << Printable(options.device)
-                           << "' (a location, path or serial number as `list` shows them)"
+            message = "no Velt-USB at '" + Printable(options.device) + "'";
+            session.io.err << kProgram << ": " << message
+                           << " (a location, path or serial number as `list` shows them)"
                            << std::endl;
         }
         ReportUnusable(session, unusable);
+    }
+    if (status == kExitInterrupted) {
+        message = "interrupted";
     }
     return status;
 }
@@ -151,9 +177,13 @@ int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome)
     }
 
     OpenDevice velt;
-    if (const auto status = Discover(session, options, velt)) {
-        return before(*status, *status == kExitNoDevice ? "no-device" : "interrupted",
-                      *status == kExitNoDevice ? "no Velt-USB found" : "interrupted");
+    std::string missing;
+    if (const auto status = Discover(session, options, velt, missing)) {
+        return before(*status,
+                      *status == kExitNoDevice ? "no-device"
+                      : *status == kExitUsage  ? "ambiguous-device"
+                                               : "interrupted",
+                      missing);
     }
     const HidInterfaceInfo& found = velt.info;
     out << "Found the Velt-USB at " << Printable(found.path)

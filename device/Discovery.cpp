@@ -1,5 +1,7 @@
 #include "device/Discovery.h"
 
+#include <string_view>
+
 #include "device/VeltProtocol.h"
 
 namespace velt {
@@ -97,26 +99,43 @@ std::optional<std::string> ReadSerialNumber(HidBackend& backend, const std::stri
     }
 }
 
-std::optional<HidInterfaceInfo> ChooseDevice(HidBackend& backend, const std::string& name) {
-    const std::vector<HidInterfaceInfo> velts = VeltInterfaces(backend);
-    for (const auto& same : {&HidInterfaceInfo::location, &HidInterfaceInfo::path}) {
-        for (const HidInterfaceInfo& info : velts) {
-            if (info.*same == name) {
-                return info;
-            }
+std::vector<NamedDevice> DevicesNamed(HidBackend& backend, const std::string& name) {
+    // An explicit kind leaves no doubt: a serial number may look like a location.
+    constexpr NamedDevice::Kind kinds[] = {
+        {"location", "location:"}, {"path", "path:"}, {"serial number", "serial:"}};
+    std::string wanted = name;
+    const NamedDevice::Kind* only = nullptr;
+    for (const NamedDevice::Kind& kind : kinds) {
+        if (name.starts_with(kind.prefix)) {
+            wanted = name.substr(std::string_view(kind.prefix).size());
+            only = &kind;
         }
     }
-    // Serial numbers need each device opened: asked last.
-    for (const HidInterfaceInfo& info : velts) {
-        try {
-            if (ReadSerialNumber(backend, info.path) == name) {
-                return info;
+    const auto asked = [&](const NamedDevice::Kind& kind) {
+        return only == nullptr || only == &kind;
+    };
+    std::vector<NamedDevice> named;
+    for (const HidInterfaceInfo& info : VeltInterfaces(backend)) {
+        const NamedDevice::Kind* by = nullptr;
+        if (asked(kinds[0]) && !info.location.empty() && info.location == wanted) {
+            by = &kinds[0];
+        } else if (asked(kinds[1]) && info.path == wanted) {
+            by = &kinds[1];
+        } else if (asked(kinds[2])) {
+            // Serial numbers need each device opened.
+            try {
+                if (ReadSerialNumber(backend, info.path) == wanted) {
+                    by = &kinds[2];
+                }
+            } catch (const DeviceError&) {
+                // Cannot be opened: it cannot be the one named by its serial number either.
             }
-        } catch (const DeviceError&) {
-            // Cannot be opened: it cannot be the one named by its serial number either.
+        }
+        if (by != nullptr) {
+            named.push_back({info, *by});
         }
     }
-    return std::nullopt;
+    return named;
 }
 
 }  // namespace velt

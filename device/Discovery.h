@@ -52,8 +52,20 @@ bool OpenFirstVelt(HidBackend& backend, OpenDevice& velt,
 // while it is asked.
 std::optional<std::string> ReadSerialNumber(HidBackend& backend, const std::string& path);
 
-// The present Velt-USB a person named by its location, its path or its serial number, in
-// that order of preference; nullopt when none matches.
-std::optional<HidInterfaceInfo> ChooseDevice(HidBackend& backend, const std::string& name);
+// A present Velt-USB that a name fits, and by what: "location", "path" or "serial number",
+// which the prefix ("location:", "path:", "serial:") names explicitly.
+struct NamedDevice {
+    struct Kind {
+        const char* by;
+        const char* prefix;
+    };
+    HidInterfaceInfo info;
+    Kind kind;
+};
+
+// Every present Velt-USB a person's name fits: by its location, its path or its serial
+// number; "location:X", "path:X" and "serial:X" fit by that alone. More than one device
+// means the name is ambiguous; a device that fits twice is named once.
+std::vector<NamedDevice> DevicesNamed(HidBackend& backend, const std::string& name);
 
 }  // namespace velt

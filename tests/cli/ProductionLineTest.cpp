@@ -232,6 +232,28 @@ TEST_F(ProductionLineTest, EachDeviceIsFollowedByItsPlaceWhateverComesBackFirst)
     EXPECT_EQ(later.firmware(), image);
 }
 
+TEST_F(ProductionLineTest, ANameThatFitsTwoDevicesFlashesNeitherUnlessItsKindIsSaid) {
+    sim::DeviceModel looksLikeAPlace;
+    looksLikeAPlace.serial = "1-2";
+    sim::SimulatedVelt& first = bus.AddVelt(looksLikeAPlace);
+    sim::SimulatedVelt& second = Add(2);
+
+    EXPECT_EQ(Run({"--json", "flash", "--device", "1-2", path}), kExitUsage);
+    EXPECT_THAT(err.str(), HasSubstr("'1-2' names more than one Velt-USB: the one at 1-1 by its "
+                                     "serial number, the one at 1-2 by its location; say "
+                                     "serial:1-2 or location:1-2. Nothing was flashed."));
+    EXPECT_THAT(out.str(),
+                HasSubstr(R"("exit":2,"records":0,"total":0,"error":"ambiguous-device")"));
+    EXPECT_EQ(first.reports().size() + second.reports().size(), 0U);
+
+    EXPECT_EQ(Run({"flash", "--device", "location:1-2", path}), kExitSuccess) << err.str();
+    EXPECT_EQ(second.firmware(), image);
+    EXPECT_EQ(first.reports().size(), 0U);
+    EXPECT_EQ(Run({"flash", "--device", "serial:1-2", path}), kExitSuccess) << err.str();
+    EXPECT_EQ(first.firmware(), image);
+    EXPECT_EQ(Run({"flash", "--device", "serial:1-1", path}), kExitNoDevice);
+}
+
 TEST_F(ProductionLineTest, WithoutLocationsEachDeviceIsFollowedByItsSerialNumber) {
     sim::VeltBehaviour rebooting;
     rebooting.rebootAfterMs = 300;
