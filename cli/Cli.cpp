@@ -248,17 +248,24 @@ int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome)
                 << said.cancelText << std::endl;
             break;
     }
+    // Flashed but not recorded is not done as asked.
+    Outcome told = said;
+    if (!unrecorded.empty()) {
+        err << unrecorded << std::endl;
+        told.exitStatus = said.exitStatus == kExitSuccess ? kExitOutputLost : said.exitStatus;
+    }
     if (options.json) {
+        if (!unrecorded.empty()) {
+            json.SetDevice(PlaceOf(device));
+            json.Emit("record-failed", R"(,"message":)" + JsonString(unrecorded));
+            json.SetDevice("");
+        }
         if (session.beforeLast) {
             session.beforeLast(result.outcome);
         }
-        json.Result(said, result, said.brief);
+        json.Result(told, result, said.brief);
     }
-    if (!unrecorded.empty()) {
-        err << unrecorded << std::endl;
-        return said.exitStatus == kExitSuccess ? kExitOutputLost : said.exitStatus;
-    }
-    return said.exitStatus;
+    return told.exitStatus;
 }
 
 // Runs the command; a usage error's message is left in `usage` as well.

@@ -149,12 +149,14 @@ std::string RecordEnd(FlashRecorder& recorder, const HidInterfaceInfo& device,
     }
     entry.resultFields = std::move(resultFields);
     entry.durationMs = durationMs;
-    const std::string error = recorder.Write(std::move(entry));
+    const std::string error = recorder.Write(entry);
     if (error.empty()) {
         return {};
     }
+    // Several devices may end at once: the message says whose end is lost.
     return std::string(kProgram) + ": the record " + Printable(recorder.path()) +
-           " could not be written: " + error;
+           " could not be written for " + Printable(entry.device + " " + serial.value_or("-")) +
+           ": " + error;
 }
 
 }  // namespace velt::cli

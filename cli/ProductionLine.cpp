@@ -136,20 +136,30 @@ void ProductionLine::Run(DeviceRun& run) {
     }
     run.endMs = session_.clock.NowMs();
     const Outcome outcome = run.outcome();
+    // On disk before its result is told, so that the result's status counts a lost entry.
+    std::string unrecorded;
+    if (session_.recorder != nullptr) {
+        unrecorded =
+            RecordEnd(*session_.recorder, run.info, run.serial, run.versionBefore,
+                      ResultFields(outcome, run.result, outcome.reason), run.endMs - run.startMs);
+    }
+    if (!unrecorded.empty()) {
+        run.unrecorded = true;
+        board_.Message(unrecorded, true);
+        if (options_.json) {
+            json.Emit("record-failed", R"(,"message":)" + JsonString(unrecorded));
+        }
+    }
     if (options_.json) {
-        json.Result(outcome, run.result, outcome.reason);
+        Outcome told = outcome;
+        if (run.unrecorded && told.exitStatus == kExitSuccess) {
+            told.exitStatus = kExitOutputLost;  // flashed, but the record does not say so
+        }
+        json.Result(told, run.result, outcome.reason);
     }
     board_.Finish(run.row, std::string(outcome.result) + ", " + Records(run) + " records in " +
                                MinutesSeconds(run.endMs - run.startMs) +
                                (outcome.reason.empty() ? "" : ": " + outcome.reason));
-    if (session_.recorder != nullptr) {
-        const std::string error =
-            RecordEnd(*session_.recorder, run.info, run.serial, run.versionBefore,
-                      ResultFields(outcome, run.result, outcome.reason), run.endMs - run.startMs);
-        if (!error.empty()) {
-            board_.Message(error, true);
-        }
-    }
     run.finished = true;
     session_.clock.ThreadEnded();
 }

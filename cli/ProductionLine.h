@@ -30,7 +30,8 @@ struct DeviceRun {
     std::uint64_t startMs = 0;
     std::uint64_t endMs = 0;
     UpdateResult result;
-    std::string problem;  // why it was never updated: gone, cannot be opened
+    std::string problem;      // why it was never updated: gone, cannot be opened
+    bool unrecorded = false;  // its end could not be written to the record
     std::atomic<bool> finished = false;
     std::thread thread;
 

@@ -19,8 +19,8 @@ struct ProgramStart {
 ProgramStart StartProgram(int argc, char** argv);
 
 // Installs the Ctrl-C handler and returns its counter; SIGTERM and SIGHUP (Ctrl-Break on
-// Windows) count as Ctrl-C, and a closed pipe makes a write fail rather than end the
-// program. A prompt blocked in a read returns on Ctrl-C; from the third press on the
+// Windows) count as Ctrl-C, and a closed pipe or a file grown past its size limit makes a
+// write fail rather than end the program. A prompt blocked in a read returns on Ctrl-C; from the third press on the
 // default action is back, so a hung call can still be killed. One implementation per
 // platform.
 const volatile std::sig_atomic_t* InstallInterruptHandler();

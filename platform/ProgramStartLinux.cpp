@@ -40,6 +40,8 @@ const volatile std::sig_atomic_t* InstallInterruptHandler() {
     }
     // A reader that went away (`| head`) must not end a transfer: the write fails instead.
     std::signal(SIGPIPE, SIG_IGN);
+    // Nor a record grown past the file-size limit: its write fails and is said.
+    std::signal(SIGXFSZ, SIG_IGN);
     return &signalCount;
 }
 

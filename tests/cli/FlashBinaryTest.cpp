@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "tests/support/TempDir.h"
 
@@ -76,6 +77,32 @@ TEST(FlashBinary, SignalsAndAClosedPipeNeverLeaveTheDeviceHalfWritten) {
                  "status \\${PIPESTATUS[0]}\"; " + VELT_USB_FLASH +
                  " --simulate list >/dev/full 2>&1; echo status $?");
     EXPECT_EQ(output, "status 5\nstatus 5\n");
+}
+
+// A record grown past the file-size limit is a write error like a full disk's: the flash
+// goes on, whose end is lost is said, the last JSON object carries the status 5 the program
+// ends with, and the record keeps whole lines only.
+TEST(FlashBinary, ARecordPastTheSizeLimitIsSaidAndKeepsWholeLines) {
+    velt::test::TempDir dir;
+    const std::string image = WriteImage(dir, 400).first;
+    const std::string record = (dir.path() / "record.jsonl").string();
+    const std::string before = std::string(900, 'x') + "\n";
+    velt::test::WriteFile(record, std::vector<std::uint8_t>(before.begin(), before.end()));
+    const std::string flash = std::string(VELT_USB_FLASH) + " --simulate --yes --json ";
+    // Output goes into a pipe, which no size limit holds: only the record meets it.
+    const auto [status, output] =
+        RunShell("(ulimit -f 1; " + flash + "--devices 2 flash --all --record '" + record + "' '" +
+                 image + "'; echo \"status $?\"; " + flash + "flash --record '" + record + "' '" +
+                 image + "'; echo \"status $?\") 2>&1 | cat; cat '" + record + "'");
+    EXPECT_EQ(status, 0);
+    for (const std::string& expected : std::vector<std::string>{
+             "could not be written for 1-1 VU-000123: File too large",
+             "could not be written for 1-2 VU-000124: File too large",
+             R"("event":"record-failed","device":"1-2")", "\"failed\":0,\"exit\":5}\nstatus 5\n",
+             R"({"event":"result","result":"success","exit":5,"records":10,"total":10})"}) {
+        EXPECT_NE(output.find(expected), std::string::npos) << expected << "\n" << output;
+    }
+    EXPECT_TRUE(output.ends_with("status 5\n" + before)) << output;
 }
 
 // Two programs flashing side by side into one record: every line whole, each device's own.
