@@ -504,6 +504,9 @@ int RunCommand(const std::vector<std::string>& args, const CliStreams& streams,
         session.beforeLast = summarize;
     }
     UpdateOutcome outcome = UpdateOutcome::None;
+    if (flash->parsed() && streams.detach) {
+        streams.detach();
+    }
     const int status =
         list->parsed() ? List(session, flashOptions.json) : Flash(session, flashOptions, outcome);
     summarize(outcome);
@@ -519,15 +522,13 @@ int RunDetached(const std::vector<std::string>& args, const CliStreams& streams,
 
 int RunCli(const std::vector<std::string>& args, const CliStreams& given,
            CliEnvironment& environment) {
-    // Whatever the program prints reaches the terminal or pipe from threads of their own,
-    // so the transfer's pace never depends on how fast the output is taken.
+    // Whole lines in the order written; once a flash starts, from a thread of their own, so
+    // that the transfer's pace never depends on how fast the output is taken.
     int status = kExitSuccess;
     {
-        DetachedOutput out(given.out);
-        DetachedOutput err(given.err);
-        std::ostream detachedOut(&out);
-        std::ostream detachedErr(&err);
-        status = RunDetached(args, {given.in, detachedOut, detachedErr}, environment);
+        DetachedOutput output(given.out, given.err);
+        status = RunDetached(args, {given.in, output.out(), output.err(), [&] { output.Detach(); }},
+                             environment);
     }
     // A failed write never stops the work (a transfer goes on); it is said once, at the end.
     given.out.flush();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <istream>
 #include <ostream>
 #include <string>
@@ -19,6 +20,8 @@ struct CliStreams {
     std::istream& in;
     std::ostream& out;
     std::ostream& err;
+    // Called before a transfer: from then on writing never waits for a slow reader.
+    std::function<void()> detach = {};
 };
 
 // What the program runs on, passed in so that tests run it on a virtual clock against a

@@ -1,5 +1,6 @@
 #include "cli/DeviceBoard.h"
 
+#include "cli/DetachedOutput.h"
 #include "cli/TerminalReporter.h"
 
 namespace velt::cli {
@@ -13,7 +14,7 @@ std::size_t DeviceBoard::Add(const std::string& name) {
     return next_++;
 }
 
-void DeviceBoard::Update(std::size_t row, const std::string& status, bool plain) {
+void DeviceBoard::Update(std::size_t row, const std::string& status, Change change) {
     const std::lock_guard lock(lock_);
     Row& shown = rows_.at(row);
     if (shown.status == status) {
@@ -23,8 +24,10 @@ void DeviceBoard::Update(std::size_t row, const std::string& status, bool plain)
     if (redraw_) {
         Clear();
         Draw();
-    } else if (plain) {
+    } else if (change == Change::Phase) {
         out_ << shown.name << ": " << status << std::endl;
+    } else if (change == Change::Tenth) {
+        WriteProgress(out_, shown.name + ": " + status + '\n');
     }
 }
 

@@ -22,9 +22,12 @@ class DeviceBoard {
 
     // A new line for a device, "<location> <serial>"; returns its row.
     std::size_t Add(const std::string& name);
-    // What the device is doing now. `plain` is false for texts a pipe need not see
-    // (progress between tenths).
-    void Update(std::size_t row, const std::string& status, bool plain = true);
+    // What the device is doing now. A pipe gets a line for each phase and, as progress that
+    // may be merged away while its reader lags, each tenth; progress between tenths is for a
+    // terminal only. A terminal's redraws are never merged: each one clears what the one
+    // before drew.
+    enum class Change { Phase, Tenth, Between };
+    void Update(std::size_t row, const std::string& status, Change change = Change::Phase);
     // The device is done: its last status becomes a line of the log.
     void Finish(std::size_t row, const std::string& status);
     // A line on its own, above the device lines (to the error stream when `error`).

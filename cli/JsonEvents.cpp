@@ -1,5 +1,6 @@
 #include "cli/JsonEvents.h"
 
+#include "cli/DetachedOutput.h"
 #include "cli/DeviceListing.h"
 #include "cli/Text.h"
 #include "device/IdentityText.h"
@@ -40,14 +41,18 @@ const char* CauseName(CancelCause cause) {
 
 }  // namespace
 
-void JsonEvents::Emit(const char* event, const std::string& fields) {
+void JsonEvents::Emit(const char* event, const std::string& fields, bool progress) {
     std::string line = std::string(R"({"event":")") + event + '"';
     if (!device_.empty()) {
         line += R"(,"device":)" + JsonString(device_);
     }
     line += fields + "}\n";
     const std::lock_guard lock(*writing_);
-    out_ << line << std::flush;
+    if (progress) {
+        WriteProgress(out_, line);
+    } else {
+        out_ << line << std::flush;
+    }
 }
 
 void JsonEvents::Image(const std::string& path, const FirmwareImage& image,
@@ -104,8 +109,10 @@ void JsonEvents::OnProgress(int recordsSent, int totalRecords) {
         return;
     }
     lastProgressMs_ = now;
-    Emit("progress", R"(,"records":)" + std::to_string(recordsSent) + R"(,"total":)" +
-                         std::to_string(totalRecords));
+    Emit("progress",
+         R"(,"records":)" + std::to_string(recordsSent) + R"(,"total":)" +
+             std::to_string(totalRecords),
+         true);
 }
 
 }  // namespace velt::cli

@@ -32,8 +32,9 @@ class JsonEvents final : public UpdateListener {
 
     void Image(const std::string& path, const FirmwareImage& image, const std::string& sha256);
     void Device(const OpenDevice& velt, const std::optional<std::string>& serial = {});
-    // Any other object: `fields` is the rest after the event name, starting with a comma.
-    void Emit(const char* event, const std::string& fields);
+    // Any other object: `fields` is the rest after the event name, starting with a comma;
+    // a `progress` object may be merged away while the reader lags.
+    void Emit(const char* event, const std::string& fields, bool progress = false);
     // The last object of an update: its outcome from the table, the records of `update` and,
     // unless it succeeded, `message`.
     void Result(const Outcome& outcome, const UpdateResult& update, const std::string& message);

@@ -24,7 +24,9 @@ void RunListener::OnPhase(UpdatePhase phase) {
 
 void RunListener::OnProgress(int sent, int total) {
     if (const auto drawing = pace_.Next(sent, total, clock_.NowMs() - transferStartMs_)) {
-        board_.Update(row_, "updating firmware" + drawing->text, drawing->tenth);
+        const std::string& text = drawing->text;
+        board_.Update(row_, "updating firmware " + text.substr(text.find_first_not_of(' ')),
+                      drawing->tenth ? DeviceBoard::Change::Tenth : DeviceBoard::Change::Between);
     }
 }
 

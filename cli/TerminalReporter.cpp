@@ -1,5 +1,7 @@
 #include "cli/TerminalReporter.h"
 
+#include "cli/DetachedOutput.h"
+
 #include "update/Outcome.h"
 
 namespace velt::cli {
@@ -61,11 +63,11 @@ void TerminalReporter::OnProgress(int sent, int total) {
         // Blanks over the tail of a longer earlier line.
         const std::string& text = drawing->text;
         const std::size_t pad = lineLength_ > text.size() ? lineLength_ - text.size() : 0;
-        out_ << '\r' << text << std::string(pad, ' ') << std::flush;
+        WriteProgress(out_, '\r' + text + std::string(pad, ' '));
         lineLength_ = text.size();
         lineOpen_ = true;
     } else if (drawing->tenth) {
-        out_ << drawing->text << std::endl;
+        WriteProgress(out_, drawing->text + '\n');
     }
 }
 

@@ -1,4 +1,5 @@
 // The command-line flasher: the window's update, driven from a terminal or a script.
+#include <cstdio>
 #include <iostream>
 
 #include "cli/Cli.h"
@@ -7,6 +8,9 @@
 #include "platform/ProgramStart.h"
 
 int main(int argc, char** argv) {
+    // The output layer hands on whole lines: each goes out in one write, never split at the
+    // C library's buffer size.
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
     const velt::ProgramStart start = velt::StartProgram(argc, argv);
     velt::cli::Interrupts interrupts(velt::InstallInterruptHandler());
     velt::SteadyClock clock;

@@ -105,6 +105,23 @@ TEST(FlashBinary, ARecordPastTheSizeLimitIsSaidAndKeepsWholeLines) {
     EXPECT_TRUE(output.ends_with("status 5\n" + before)) << output;
 }
 
+// A reader that takes its time gets all of what a command that transfers nothing prints,
+// however much, and an error on standard error never lands inside a line of standard output.
+TEST(FlashBinary, ASlowReaderGetsEveryLineWholeAndInOrder) {
+    velt::test::TempDir dir;
+    const std::string record = (dir.path() / "record.jsonl").string();
+    const std::string entry = R"({"time":"2026-12-07T10:00:00Z","result":"success","serial":")" +
+                              std::string(300, 's') + R"("})";
+    const auto [status, output] =
+        RunShell("yes '" + entry + "' | head -n 20000 >'" + record + "'; " + VELT_USB_FLASH +
+                 " --json history '" + record + "' | (sleep 2; wc -l); " + VELT_USB_FLASH +
+                 " --simulate --json --yes flash '" + record + "x' 2>&1 | cut -c1-30");
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(output,
+              "20001\n" + ("velt-usb-flash: Cannot find " + record).substr(0, 30) +
+                  "\n{\"event\":\"simulated-device\",\"l\n{\"event\":\"result\",\"result\":\"no\n");
+}
+
 // Two programs flashing side by side into one record: every line whole, each device's own.
 TEST(FlashBinary, TwoProgramsAppendingToOneRecordNeverMixTheirLines) {
     velt::test::TempDir dir;
