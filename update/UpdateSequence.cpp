@@ -161,9 +161,12 @@ UpdateResult RunSteps(UpdateContext& context, bool& switched) {
         return Failed(std::move(error));
     }
     const FirmwareImage& image = *context.image.image;
+    // Every end after the image check tells how many records there were to send.
+    const int total = static_cast<int>(image.wholeRecords());
 
     if (context.velt.info.productId == protocol::applicationProductId) {
         if (auto error = SwitchToBootloader(context)) {
+            error->totalRecords = total;
             return Failed(std::move(*error));
         }
         switched = true;
@@ -172,9 +175,9 @@ UpdateResult RunSteps(UpdateContext& context, bool& switched) {
         context.velt.Close();
     }
     if (const auto cause = WaitForBootloader(context)) {
-        return Cancelled(*cause);
+        return Cancelled(*cause, 0, total);
     }
-    if (auto error = Probe(context, static_cast<int>(image.wholeRecords()))) {
+    if (auto error = Probe(context, total)) {
         return Failed(std::move(*error));
     }
     return SendRecords(context, image);

@@ -293,6 +293,7 @@ TEST_F(UpdateTest, AStopEndsTheWaitOrTheTransferBetweenRecords) {
     UpdateResult result = RunUpdate();
     EXPECT_EQ(result.outcome, UpdateOutcome::Cancelled);
     EXPECT_EQ(result.cause, CancelCause::Timeout);
+    EXPECT_EQ(result.totalRecords, 10);     // what was not sent, for the record
     EXPECT_EQ(velt->reports().size(), 1U);  // the switch alone
     ExpectLetGo();
 
