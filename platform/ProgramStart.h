@@ -11,6 +11,12 @@ struct ProgramStart {
     std::vector<std::string> args;  // without the program name, UTF-8
     bool terminalIn = false;        // standard input is a terminal
     bool terminalOut = false;       // standard output is a terminal
+    // Standard output obeys escape codes that move the cursor: a terminal, or a console
+    // whose handling of them could be turned on.
+    bool escapeCodes = false;
+    // The program is alone in a console that closes when it ends: it was started from the
+    // file manager, not from a prompt.
+    bool ownConsole = false;
 };
 
 // Reads the arguments as UTF-8 and whether the standard streams are terminals; where the
@@ -18,11 +24,15 @@ struct ProgramStart {
 // platform.
 ProgramStart StartProgram(int argc, char** argv);
 
+// Waits until a key is pressed on the console, so that what it shows can be read before
+// it closes.
+void WaitForKey();
+
 // Installs the Ctrl-C handler and returns its counter; SIGTERM and SIGHUP (Ctrl-Break on
 // Windows) count as Ctrl-C, and a closed pipe or a file grown past its size limit makes a
-// write fail rather than end the program. A prompt blocked in a read returns on Ctrl-C; from the third press on the
-// default action is back, so a hung call can still be killed. One implementation per
-// platform.
+// write fail rather than end the program. A prompt blocked in a read returns on Ctrl-C; from the
+// third press on the default action is back, so a hung call can still be killed. One implementation
+// per platform.
 const volatile std::sig_atomic_t* InstallInterruptHandler();
 
 }  // namespace velt

@@ -26,7 +26,12 @@ ProgramStart StartProgram(int argc, char** argv) {
     start.args.assign(argv + 1, argv + argc);
     start.terminalOut = isatty(STDOUT_FILENO) != 0;
     start.terminalIn = isatty(STDIN_FILENO) != 0;
+    start.escapeCodes = start.terminalOut;
     return start;
+}
+
+void WaitForKey() {
+    // A terminal stays open after its program ends.
 }
 
 const volatile std::sig_atomic_t* InstallInterruptHandler() {

@@ -1,5 +1,6 @@
 #include <windows.h>
 // After windows.h, whose types they use.
+#include <conio.h>
 #include <io.h>
 
 #include <cstdio>
@@ -43,7 +44,20 @@ ProgramStart StartProgram(int, char**) {
     SetConsoleOutputCP(CP_UTF8);
     start.terminalOut = _isatty(_fileno(stdout)) != 0;
     start.terminalIn = _isatty(_fileno(stdin)) != 0;
+    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (GetConsoleMode(out, &mode)) {
+        // Consoles before Windows 10 (and wine's) show escape codes as text unless asked.
+        start.escapeCodes = (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0 ||
+                            SetConsoleMode(out, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+    }
+    DWORD processes[2];
+    start.ownConsole = GetConsoleProcessList(processes, 2) == 1;
     return start;
+}
+
+void WaitForKey() {
+    _getch();
 }
 
 const volatile std::sig_atomic_t* InstallInterruptHandler() {
