@@ -56,58 +56,39 @@ bool IsBidiControl(char32_t codePoint) {
 
 namespace {
 
-// What Printable writes after a backslash: n, t, x and two hex digits, u and four. A
-// backslash in the text before such letters is doubled, so that an escape and the same
-// characters typed never look alike. Other backslashes (C:\Users, \\?\hid#...) stay as
-// they are, to be copied back.
-bool StartsEscape(std::string_view text, std::size_t at) {
-    const auto hex = [&](std::size_t count) {
-        return text.size() >= at + 1 + count &&
-               text.substr(at + 1, count).find_first_not_of("0123456789abcdefABCDEF") ==
+// Whether the text at `at` reads as one of Printable's marks: <U+XXXX> or <0xXX>. A '<'
+// that starts one in the text itself is marked, so that a mark and the same characters
+// typed never look alike; every other character stays as typed, backslashes included.
+bool LooksLikeMark(std::string_view text, std::size_t at) {
+    const auto hexThenClose = [&](std::size_t from, std::size_t count) {
+        return text.size() > from + count && text[from + count] == '>' &&
+               text.substr(from, count).find_first_not_of("0123456789ABCDEFabcdef") ==
                    std::string_view::npos;
     };
-    if (at >= text.size()) {
-        return false;
-    }
-    switch (text[at]) {
-        case 'n':
-        case 't':
-            return true;
-        case 'x':
-            return hex(2);
-        case 'u':
-            return hex(4);
-        default:
-            return false;
-    }
+    const std::string_view rest = text.substr(at);
+    return (rest.starts_with("<U+") && hexThenClose(at + 3, 4)) ||
+           (rest.starts_with("<0x") && hexThenClose(at + 3, 2));
 }
 
 }  // namespace
 
 std::string Printable(std::string_view text) {
     std::string out;
-    char escape[8];
+    char mark[16];
     for (std::size_t i = 0; i < text.size();) {
         char32_t codePoint = 0;
         const std::size_t length = Utf8Sequence(text, i, codePoint);
         if (length == 0) {
-            std::snprintf(escape, sizeof escape, "\\x%02x", static_cast<unsigned char>(text[i]));
-            out += escape;
+            std::snprintf(mark, sizeof mark, "<0x%02X>", static_cast<unsigned char>(text[i]));
+            out += mark;
             ++i;
             continue;
         }
-        if (codePoint == '\\' && StartsEscape(text, i + 1)) {
-            out += "\\\\";
-        } else if (codePoint == '\n') {
-            out += "\\n";
-        } else if (codePoint == '\t') {
-            out += "\\t";
-        } else if (codePoint < 0x20 || codePoint == 0x7F) {
-            std::snprintf(escape, sizeof escape, "\\x%02x", static_cast<unsigned>(codePoint));
-            out += escape;
-        } else if ((codePoint >= 0x80 && codePoint <= 0x9F) || IsBidiControl(codePoint)) {
-            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(codePoint));
-            out += escape;
+        // '<' cannot be part of a Windows path, so a mark is never taken for one.
+        if (codePoint < 0x20 || codePoint == 0x7F || (codePoint >= 0x80 && codePoint <= 0x9F) ||
+            IsBidiControl(codePoint) || (codePoint == '<' && LooksLikeMark(text, i))) {
+            std::snprintf(mark, sizeof mark, "<U+%04X>", static_cast<unsigned>(codePoint));
+            out += mark;
         } else {
             out.append(text.substr(i, length));
         }

@@ -17,10 +17,10 @@ void AppendUtf8(std::string& out, char32_t codePoint);
 // Marks and overrides that reorder the text after them on a screen (U+202E and its kin).
 bool IsBidiControl(char32_t codePoint);
 
-// A name as a terminal should show it: control characters (C0, DEL, C1), bidirectional
-// marks and overrides and bytes that are not UTF-8 become visible escapes (\n, \x1b,
-// \u009b, \u202e, \xff) instead of being obeyed; a backslash that would read as the start
-// of such an escape is doubled. Every string from a device or a user that reaches a
+// A name as a terminal should show it: control characters (C0, DEL, C1) and bidirectional
+// marks and overrides become visible marks (<U+000A>, <U+202E>), and so do bytes that are not
+// UTF-8 (<0xFF>), instead of being obeyed; everything else stays as typed, so that a path
+// (C:\temp\new) can be copied back. Every string from a device or a user that reaches a
 // terminal goes through it.
 std::string Printable(std::string_view text);
 

@@ -166,7 +166,7 @@ TEST_F(CliTest, UsageAndImageErrorsExitTwoBeforeTheDeviceIsTouched) {
         {{"flash", good, "--wait", ""}, "--wait takes a number of seconds from 0 to "},
         {{"flash", good, "--wait="}, "--wait takes a number of seconds from 0 to "},
         {{"flash", good, "--device", ""}, "--device is empty"},
-        {{"flash", "a\x1b[2J\nb"}, "a\\x1b[2J\\nb"},  // shown, not obeyed
+        {{"flash", "a\x1b[2J\nb"}, "a<U+001B>[2J<U+000A>b"},  // shown, not obeyed
         {{"--simulate", "--product-id", "12345", "list"}, "not a 16-bit hexadecimal number"},
     };
     for (const auto& [args, message] : cases) {
@@ -190,7 +190,8 @@ TEST_F(CliTest, ListShowsEachVeltInterfaceAndWhyOneCannotBeOpened) {
     bus.AddDevice({.productId = bootloaderProductId}, {.open = DeviceErrorKind::PermissionDenied});
 
     EXPECT_EQ(Run({"--verbose", "list"}), kExitSuccess);
-    EXPECT_THAT(err.str(), HasSubstr("GetString Manufacturer sim:hid1 -> \"Velt\\x1b[31m\\nX\""));
+    EXPECT_THAT(err.str(),
+                HasSubstr("GetString Manufacturer sim:hid1 -> \"Velt<U+001B>[31m<U+000A>X\""));
     EXPECT_EQ(err.str().find('\x1b'), std::string::npos);
     EXPECT_EQ(Run({"list"}), kExitSuccess);
     EXPECT_EQ(out.str(),
@@ -199,8 +200,8 @@ TEST_F(CliTest, ListShowsEachVeltInterfaceAndWhyOneCannotBeOpened) {
               "  location:       1-2\n"
               "  vendor:product: 1209:2442\n"
               "  version:        1.A\n"
-              "  manufacturer:   Velt\\x1b[31m\\nX\n"
-              "  product:        Velt\\u202e-USB\n"
+              "  manufacturer:   Velt<U+001B>[31m<U+000A>X\n"
+              "  product:        Velt<U+202E>-USB\n"
               "  serial:         -\n"
               "  feature report: 41 bytes\n"
               "sim:hid2\n"
@@ -407,14 +408,15 @@ TEST_F(CliTest, AnOutputThatBlocksNeverHoldsTheTransferBack) {
 }
 
 TEST(CliText, NamesShowControlsJsonStaysValidAndSecondsNeverBecomeNoLimit) {
-    EXPECT_EQ(Printable("a\x1b[2J\n\u009b\xff\tb/Прибор"), "a\\x1b[2J\\n\\u009b\\xff\\tb/Прибор");
+    EXPECT_EQ(Printable("a\x1b[2J\n\u009b\xff\tb/Прибор"),
+              "a<U+001B>[2J<U+000A><U+009B><0xFF><U+0009>b/Прибор");
     EXPECT_EQ(JsonString("a\"\\\n\xff"), "\"a\\\"\\\\\\u000a\uFFFD\"");
-    // A typed escape and the real thing differ; a Windows path stays as it can be copied;
-    // a right-to-left override cannot turn a name around.
-    EXPECT_EQ(Printable("lit\\x1b.bin \x1b"), "lit\\\\x1b.bin \\x1b");
-    EXPECT_EQ(Printable("\\\\?\\hid#vid_1209 C:\\users\\x.bin"),
-              "\\\\?\\hid#vid_1209 C:\\users\\x.bin");
-    EXPECT_EQ(Printable("\u202egpj.exe"), "\\u202egpj.exe");
+    // A Windows path stays as typed, to be copied back; a typed mark and the real thing
+    // differ; a right-to-left override cannot turn a name around.
+    EXPECT_EQ(Printable("C:\\temp\\new\\x1b\\u0041.bin \\\\?\\hid#vid_1209"),
+              "C:\\temp\\new\\x1b\\u0041.bin \\\\?\\hid#vid_1209");
+    EXPECT_EQ(Printable("<U+001B>\x1b<0x41><U+12>"), "<U+003C>U+001B><U+001B><U+003C>0x41><U+12>");
+    EXPECT_EQ(Printable("\u202egpj.exe"), "<U+202E>gpj.exe");
     EXPECT_EQ(JsonString("\u202e\u0085"), "\"\\u202e\\u0085\"");
     const std::pair<const char*, std::optional<std::uint64_t>> seconds[] = {
         {"0", 0},         {"0.0001", 1}, {"2.5", 2500}, {"31536000", 31'536'000'000},
