@@ -471,7 +471,6 @@ int RunCommand(const std::vector<std::string>& args, const CliStreams& streams,
                     environment.interrupts,
                     environment.terminalIn,
                     environment.terminalOut,
-                    environment.escapeCodes,
                     monitor};
     // The simulated devices' summary: one line for the one device; with several, one line
     // per device, named by its place. With --json it comes just before the last object, so

@@ -38,9 +38,6 @@ struct CliEnvironment {
     bool terminalOut = false;
     // Tells when devices come and go (--watch); null where the platform cannot.
     DeviceMonitor* monitor = nullptr;
-    // Standard output obeys escape codes that move the cursor, so that several devices'
-    // lines are redrawn in place; a console that shows them as text gets plain lines.
-    bool escapeCodes = true;
 };
 
 // Runs the command line `args` (without the program name); returns the exit status.

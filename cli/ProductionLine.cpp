@@ -39,7 +39,7 @@ ProductionLine::ProductionLine(Session& session, const FlashOptions& options,
       options_(options),
       image_(image),
       json_(json),
-      board_(session.out, session.io.err, session.terminalOut && session.escapeCodes) {
+      board_(session.out, session.io.err, session.terminalOut) {
     json_.ShareLock(jsonLock_);
 }
 

@@ -46,8 +46,6 @@ struct Session {
     Interrupts& interrupts;
     bool terminalIn;
     bool terminalOut;
-    // It obeys escape codes that move the cursor (CliEnvironment::escapeCodes).
-    bool escapeCodes;
     // Tells when devices come and go; null where the platform cannot.
     DeviceMonitor* monitor = nullptr;
     // With --json, called once just before the last object (the result, or the summary of

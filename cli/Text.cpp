@@ -56,7 +56,7 @@ void PrintColumns(std::ostream& out, const std::vector<std::vector<std::string>>
     for (const auto& row : rows) {
         widths.resize(std::max(widths.size(), row.size()));
         for (std::size_t column = 0; column < row.size(); ++column) {
-            widths[column] = std::max(widths[column], row[column].size());
+            widths[column] = std::max(widths[column], DisplayWidth(row[column]));
         }
     }
     for (const auto& row : rows) {
@@ -64,7 +64,7 @@ void PrintColumns(std::ostream& out, const std::vector<std::vector<std::string>>
         for (std::size_t column = 0; column < row.size(); ++column) {
             line += row[column];
             if (column + 1 < row.size() && !row[column + 1].empty()) {
-                line += std::string(widths[column] - row[column].size() + 2, ' ');
+                line += std::string(widths[column] - DisplayWidth(row[column]) + 2, ' ');
             }
         }
         out << line << '\n';

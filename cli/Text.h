@@ -28,7 +28,8 @@ std::string RecordCount(std::uint64_t records);
 inline constexpr std::uint64_t kMaxSeconds = 31'536'000;  // a year
 std::optional<std::uint64_t> ParseSeconds(std::string_view text);
 
-// Rows as aligned columns, two spaces apart, the first row being the heads. No padding goes
+// Rows as aligned columns, two spaces apart, the first row being the heads; padded by the
+// columns the cells take on a terminal (DisplayWidth), so that any script lines up. No padding goes
 // before an empty cell, so that a row ending in empty cells ends without spaces.
 void PrintColumns(std::ostream& out, const std::vector<std::vector<std::string>>& rows);
 

@@ -27,7 +27,6 @@ int main(int argc, char** argv) {
     const auto backend = velt::MakePlatformBackend();
     const auto monitor = velt::MakePlatformMonitor();
     velt::cli::CliEnvironment environment{
-        clock,         *backend,         interrupts, start.terminalIn, start.terminalOut,
-        monitor.get(), start.escapeCodes};
+        clock, *backend, interrupts, start.terminalIn, start.terminalOut, monitor.get()};
     return velt::cli::RunCli(start.args, {std::cin, out, err}, environment);
 }

@@ -11,9 +11,6 @@ struct ProgramStart {
     std::vector<std::string> args;  // without the program name, UTF-8
     bool terminalIn = false;        // standard input is a terminal
     bool terminalOut = false;       // standard output is a terminal
-    // Standard output obeys escape codes that move the cursor: a terminal, or a console
-    // whose handling of them could be turned on.
-    bool escapeCodes = false;
     // The program is alone in a console that closes when it ends: it was started from the
     // file manager, not from a prompt.
     bool ownConsole = false;

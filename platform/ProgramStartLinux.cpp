@@ -26,7 +26,6 @@ ProgramStart StartProgram(int argc, char** argv) {
     start.args.assign(argv + 1, argv + argc);
     start.terminalOut = isatty(STDOUT_FILENO) != 0;
     start.terminalIn = isatty(STDIN_FILENO) != 0;
-    start.escapeCodes = start.terminalOut;
     return start;
 }
 

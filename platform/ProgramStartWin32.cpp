@@ -44,13 +44,6 @@ ProgramStart StartProgram(int, char**) {
     SetConsoleOutputCP(CP_UTF8);
     start.terminalOut = _isatty(_fileno(stdout)) != 0;
     start.terminalIn = _isatty(_fileno(stdin)) != 0;
-    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-    DWORD mode = 0;
-    if (GetConsoleMode(out, &mode)) {
-        // Consoles before Windows 10 (and wine's) show escape codes as text unless asked.
-        start.escapeCodes = (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0 ||
-                            SetConsoleMode(out, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
-    }
     DWORD processes[2];
     start.ownConsole = GetConsoleProcessList(processes, 2) == 1;
     return start;

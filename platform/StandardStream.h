@@ -3,6 +3,7 @@
 #include <streambuf>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velt {
 
@@ -14,6 +15,19 @@ enum class StandardStream { Out, Err };
 // code page; to a pipe or a file as it is. False when it could not be written whole. One
 // implementation per platform.
 bool WriteStandard(StandardStream stream, std::string_view text);
+
+// What a console is told to do for a text: show a part of it, or carry out one of the two
+// escape codes that redraw lines in place, which a console may otherwise show as text
+// (those before Windows 10, wine's): move to the start of the line `lines` up (ESC [ n F),
+// or clear from there to the end (ESC [ J). Any other escape stays text. Shared by the
+// implementations, so that it is tested everywhere.
+struct ConsoleStep {
+    enum class Kind { Show, LinesUp, ClearBelow };
+    Kind kind = Kind::Show;
+    std::string_view text;  // Show
+    int lines = 0;          // LinesUp
+};
+std::vector<ConsoleStep> ConsoleSteps(std::string_view text);
 
 // A stream buffer over WriteStandard: what is written between two flushes goes out in one
 // call, so that two streams sharing a console never mix within what either flushed.

@@ -56,6 +56,55 @@ bool IsBidiControl(char32_t codePoint) {
 
 namespace {
 
+struct Range {
+    char32_t first;
+    char32_t last;
+};
+
+// Marks drawn on the character before them, and characters that take no room.
+constexpr Range kZeroWidth[] = {
+    {0x0300, 0x036F}, {0x0483, 0x0489},  {0x0591, 0x05BD}, {0x05BF, 0x05C7}, {0x0610, 0x061A},
+    {0x064B, 0x065F}, {0x0670, 0x0670},  {0x06D6, 0x06ED}, {0x0900, 0x0903}, {0x093A, 0x094F},
+    {0x0E31, 0x0E31}, {0x0E34, 0x0E3A},  {0x0E47, 0x0E4E}, {0x1AB0, 0x1AFF}, {0x1DC0, 0x1DFF},
+    {0x200B, 0x200F}, {0x2060, 0x2064},  {0x20D0, 0x20FF}, {0xFE00, 0xFE0F}, {0xFE20, 0xFE2F},
+    {0xFEFF, 0xFEFF}, {0xE0100, 0xE01EF}};
+// East Asian wide and full-width characters, and the pictographs terminals draw wide.
+constexpr Range kDoubleWidth[] = {{0x1100, 0x115F},   {0x2E80, 0x303E},   {0x3041, 0x33FF},
+                                  {0x3400, 0x4DBF},   {0x4E00, 0x9FFF},   {0xA000, 0xA4CF},
+                                  {0xAC00, 0xD7A3},   {0xF900, 0xFAFF},   {0xFE30, 0xFE4F},
+                                  {0xFF00, 0xFF60},   {0xFFE0, 0xFFE6},   {0x1F300, 0x1F64F},
+                                  {0x1F900, 0x1F9FF}, {0x20000, 0x2FFFD}, {0x30000, 0x3FFFD}};
+
+template <std::size_t N>
+bool In(const Range (&ranges)[N], char32_t codePoint) {
+    for (const Range& range : ranges) {
+        if (codePoint >= range.first && codePoint <= range.last) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+std::size_t DisplayWidth(std::string_view text) {
+    std::size_t width = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        char32_t codePoint = 0;
+        const std::size_t length = Utf8Sequence(text, i, codePoint);
+        if (length == 0) {
+            ++width;  // shown as one replacement character
+            ++i;
+            continue;
+        }
+        width += In(kZeroWidth, codePoint) ? 0 : In(kDoubleWidth, codePoint) ? 2 : 1;
+        i += length;
+    }
+    return width;
+}
+
+namespace {
+
 // Whether the text at `at` reads as one of Printable's marks: <U+XXXX> or <0xXX>. A '<'
 // that starts one in the text itself is marked, so that a mark and the same characters
 // typed never look alike; every other character stays as typed, backslashes included.

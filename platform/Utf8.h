@@ -17,6 +17,10 @@ void AppendUtf8(std::string& out, char32_t codePoint);
 // Marks and overrides that reorder the text after them on a screen (U+202E and its kin).
 bool IsBidiControl(char32_t codePoint);
 
+// How many columns a terminal gives `text` (already Printable): most characters one, East
+// Asian wide ones two, combining marks and zero-width characters none.
+std::size_t DisplayWidth(std::string_view text);
+
 // A name as a terminal should show it: control characters (C0, DEL, C1) and bidirectional
 // marks and overrides become visible marks (<U+000A>, <U+202E>), and so do bytes that are not
 // UTF-8 (<0xFF>), instead of being obeyed; everything else stays as typed, so that a path

@@ -418,6 +418,12 @@ TEST(CliText, NamesShowControlsJsonStaysValidAndSecondsNeverBecomeNoLimit) {
     EXPECT_EQ(Printable("<U+001B>\x1b<0x41><U+12>"), "<U+003C>U+001B><U+001B><U+003C>0x41><U+12>");
     EXPECT_EQ(Printable("\u202egpj.exe"), "<U+202E>gpj.exe");
     EXPECT_EQ(JsonString("\u202e\u0085"), "\"\\u202e\\u0085\"");
+    // Columns line up as a terminal draws them: a Cyrillic letter one column, a CJK character
+    // two, a combining mark none.
+    std::ostringstream table;
+    PrintColumns(table,
+                 {{"Serial", "Result"}, {"ВУ-1", "ok"}, {"器-2", "ok"}, {"e\u0301-3", "ok"}});
+    EXPECT_EQ(table.str(), "Serial  Result\nВУ-1    ok\n器-2    ok\ne\u0301-3     ok\n");
     const std::pair<const char*, std::optional<std::uint64_t>> seconds[] = {
         {"0", 0},         {"0.0001", 1}, {"2.5", 2500}, {"31536000", 31'536'000'000},
         {"31536001", {}}, {"-1", {}},    {"nan", {}},   {"inf", {}},

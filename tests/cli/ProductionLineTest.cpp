@@ -77,8 +77,7 @@ class ProductionLineTest : public ::testing::Test {
         err.str("");
         NoLocations unlocated(bus);
         HidBackend& backend = locations ? static_cast<HidBackend&>(bus) : unlocated;
-        CliEnvironment environment{clock,    backend,  interrupts, terminal,
-                                   terminal, &monitor, escapeCodes};
+        CliEnvironment environment{clock, backend, interrupts, false, false, &monitor};
         return RunCli(args, {in, out, err}, environment);
     }
 
@@ -103,8 +102,6 @@ class ProductionLineTest : public ::testing::Test {
     VirtualClock clock;
     sim::SimulatedBus bus{clock};
     Interrupts interrupts;
-    bool terminal = false;
-    bool escapeCodes = true;
     BenchMonitor monitor{*this};
     std::istringstream in;
     std::ostringstream out, err;
@@ -233,21 +230,6 @@ TEST_F(ProductionLineTest, EachDeviceIsFollowedByItsPlaceWhateverComesBackFirst)
     EXPECT_EQ(Run({"flash", "--device", "SN-9", "--wait", "1", path}), kExitNoDevice);
     EXPECT_EQ(Run({"flash", "--device", "SN-9", "--wait", "5", path}), kExitSuccess) << err.str();
     EXPECT_EQ(later.firmware(), image);
-}
-
-// A console that would show escape codes as text gets the lines a pipe gets, with every
-// tenth; a terminal has the devices' lines redrawn in place.
-TEST_F(ProductionLineTest, AConsoleWithoutEscapeCodesGetsPlainLinesATerminalARedraw) {
-    Add(1);
-    Add(2);
-    terminal = true;
-    escapeCodes = false;
-    EXPECT_EQ(Run({"-y", "flash", "--all", path}), kExitSuccess) << err.str();
-    EXPECT_THAT(out.str(), Not(HasSubstr("\x1b")));
-    EXPECT_TRUE(HasLine(out.str(), "1-2 SN-2: updating firmware 50%  50/100 records .*"));
-    escapeCodes = true;
-    EXPECT_EQ(Run({"-y", "flash", "--all", path}), kExitSuccess) << err.str();
-    EXPECT_THAT(out.str(), HasSubstr("\x1b[2F\x1b[J"));
 }
 
 TEST_F(ProductionLineTest, ANameThatFitsTwoDevicesFlashesNeitherUnlessItsKindIsSaid) {
