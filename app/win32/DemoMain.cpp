@@ -87,7 +87,7 @@ class Win32DemoDriver final : public velt::DemoDriver {
     // The way of the close box, so the logic's close gate decides.
     void RequestClose() override { PostMessageW(window_.window(), WM_CLOSE, 0, 0); }
     bool SaveClientArea(const std::string& file) override { return window_.SaveClientArea(file); }
-    std::string PictureExtension() const override { return ".bmp"; }
+    std::string PictureExtension() const override { return ".png"; }
 
     // What the value labels hold, read back from the controls.
     void ScreenshotTaken() override {

@@ -13,6 +13,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "app/win32/PngFile.h"
 #include "app/win32/ResourceIds.h"
 #include "app/win32/Win32Text.h"
 
@@ -344,10 +345,14 @@ bool Win32Window::SaveClientArea(const std::string& path) const {
     if (width <= 0 || height <= 0) {
         return false;
     }
+    // A .bmp name gets the pixels as they are; any other a PNG, as image viewers expect.
+    const bool bmp =
+        path.size() >= 4 && _wcsicmp(Utf16(path.substr(path.size() - 4)).c_str(), L".bmp") == 0;
     BITMAPINFOHEADER header{};
     header.biSize = sizeof header;
     header.biWidth = width;
-    header.biHeight = height;  // bottom-up, as a .bmp file stores its rows
+    // Bottom-up, as a .bmp file stores its rows; top-down for the PNG encoder.
+    header.biHeight = bmp ? height : -height;
     header.biPlanes = 1;
     header.biBitCount = 24;
     header.biCompression = BI_RGB;
@@ -366,12 +371,14 @@ bool Win32Window::SaveClientArea(const std::string& path) const {
     BitBlt(memory, 0, 0, width, height, windowDc, 0, 0, SRCCOPY);
     GdiFlush();
 
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42;  // "BM"
-    file.bfOffBits = sizeof file + sizeof header;
-    file.bfSize = file.bfOffBits + header.biSizeImage;
     bool written = false;
-    if (FILE* out = _wfopen(Utf16(path).c_str(), L"wb")) {
+    if (!bmp) {
+        written = WritePng(path, width, height, static_cast<const std::uint8_t*>(bits), rowBytes);
+    } else if (FILE* out = _wfopen(Utf16(path).c_str(), L"wb")) {
+        BITMAPFILEHEADER file{};
+        file.bfType = 0x4D42;  // "BM"
+        file.bfOffBits = sizeof file + sizeof header;
+        file.bfSize = file.bfOffBits + header.biSizeImage;
         written = std::fwrite(&file, sizeof file, 1, out) == 1 &&
                   std::fwrite(&header, sizeof header, 1, out) == 1 &&
                   std::fwrite(bits, header.biSizeImage, 1, out) == 1;

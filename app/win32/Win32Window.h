@@ -53,7 +53,8 @@ class Win32Window final : public WindowSystem {
         messageBoxObserver_ = std::move(observer);
     }
 
-    // Writes the client area as it looks now to a 24-bit .bmp file; false if it cannot.
+    // Writes the client area as it looks now to a PNG file, or a 24-bit BMP file where the
+    // name ends in .bmp; false if it cannot.
     bool SaveClientArea(const std::string& path) const;
 
     // WindowSystem
