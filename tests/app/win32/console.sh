@@ -3,7 +3,7 @@
 # terminal, which wine makes the program's console. A Cyrillic serial reads as it is, a
 # Windows path is echoed as typed, and --all redraws its lines with the console's own calls
 # (which wine turns into its terminal's codes), never with the board's escape codes as
-# text; its table lines up.
+# text; its table lines up. Opened on its own it waits for a key.
 #   console.sh WINE_RUN TEMPLATE FLASH.exe
 set -eu
 WINE_RUN=$1 TEMPLATE=$2 flash=$3
@@ -34,4 +34,14 @@ in_console "--simulate --devices 2 --serial ВУ-000123 --reenumerate-ms 50 -y f
 expect_line "$work/shown" "Location  Serial     Result   Records  Time"
 expect_line "$work/shown" "1-1       ВУ-000123  success  10/10    0:00"
 expect_line "$work/shown" "2 of 2 devices flashed."
-echo "a Cyrillic serial, a path as typed and --all's lines in a console"
+
+# Opened from the file manager, alone in a console that would close at its end: it waits
+# for a key before it ends.
+start $WINE_RUN wineconsole "$flash"
+window_appears velt-usb-flash || fail "no console window"
+sleep 2
+kill -0 "$pid" 2>/dev/null || fail "opened on its own, it did not wait for a key"
+xdotool search --name velt-usb-flash key space
+finish
+[ "$status" -eq 2 ] || fail "opened on its own: exit status $status after a key, not 2"
+echo "a Cyrillic serial, a path as typed and --all's lines in a console; opened on its own, it waits for a key"
