@@ -351,9 +351,11 @@ int RunCommand(const std::vector<std::string>& args, const CliStreams& streams,
     history->fallthrough();
     HistoryOptions historyOptions;
     history->add_option("FILE", historyOptions.file, "The record")->required();
-    history->add_option("--serial", historyOptions.serial, "Only the device with this serial");
-    history->add_option("--since", historyOptions.since,
-                        "Only from this UTC date or time on: 2026-12-07 or 2026-12-07T08:00");
+    CLI::Option* serialOption =
+        history->add_option("--serial", historyOptions.serial, "Only the device with this serial");
+    CLI::Option* sinceOption =
+        history->add_option("--since", historyOptions.since,
+                            "Only from this UTC date or time on: 2026-12-07 or 2026-12-07T08:00");
 
     std::vector<const char*> argv{kProgram};
     for (const std::string& arg : args) {
@@ -394,11 +396,18 @@ int RunCommand(const std::vector<std::string>& args, const CliStreams& streams,
         return usageError(message);
     }
     if (history->parsed()) {
-        if (!historyOptions.since.empty() && !ValidSince(historyOptions.since)) {
+        if (historyOptions.file.empty()) {
+            return usageError("history: FILE is empty: name the record that flash --record wrote");
+        }
+        if (sinceOption->count() > 0 && !ValidSince(historyOptions.since)) {
             return usageError(
                 "--since takes a UTC date or time such as 2026-12-07 or "
                 "2026-12-07T08:00, not '" +
                 Printable(historyOptions.since) + "'");
+        }
+        // An empty serial number would show the devices that have none, or every device.
+        if (serialOption->count() > 0 && historyOptions.serial.empty()) {
+            return usageError("--serial is empty: name a device's serial number");
         }
         historyOptions.json = flashOptions.json;
         return ShowHistory(historyOptions, streams.out, streams.err);

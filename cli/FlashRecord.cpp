@@ -1,22 +1,28 @@
 #include "cli/FlashRecord.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string_view>
+#include <vector>
 
 #include "Product.h"
 #include "cli/Session.h"
 #include "cli/Text.h"
 #include "device/IdentityText.h"
 #include "platform/AppendFile.h"
-#include "platform/FileRead.h"
+#include "platform/FileChunks.h"
 #include "platform/HostName.h"
+#include "platform/Utf8.h"
 
 namespace velt::cli {
 
 namespace {
 
-// Years of a busy line's records; more is not a record of this program.
-constexpr std::uint64_t kMostRecordBytes = 256ull << 20;
+// Longer than any entry this program writes (a path of 32,767 characters, escaped, and
+// its bytes in hex); a longer line is skipped as damaged, never held whole.
+constexpr std::size_t kLongestLine = 1u << 20;
+// What a reader holds of the file at a time besides the line being read.
+constexpr std::size_t kChunkBytes = 256u << 10;
 
 }  // namespace
 
@@ -38,9 +44,18 @@ std::string UtcTime(std::chrono::system_clock::time_point when) {
 std::string RecordLine(const FlashRecordEntry& entry) {
     std::string line = R"({"time":)" + JsonString(entry.time) + R"(,"host":)" +
                        JsonString(entry.host) + R"(,"tool":)" + JsonString(entry.tool) +
-                       R"(,"image":)" + JsonString(entry.image) + R"(,"bytes":)" +
-                       std::to_string(entry.bytes) + R"(,"sha256":)" + JsonString(entry.sha256) +
-                       R"(,"device":)" + JsonString(entry.device);
+                       R"(,"image":)" + JsonString(entry.image);
+    // JSON holds only UTF-8: the name's own bytes beside it, so that the file can be found.
+    if (!ValidUtf8(entry.image)) {
+        line += R"(,"imageHex":")";
+        for (const char byte : entry.image) {
+            line += "0123456789abcdef"[static_cast<unsigned char>(byte) >> 4];
+            line += "0123456789abcdef"[static_cast<unsigned char>(byte) & 0xF];
+        }
+        line += '"';
+    }
+    line += R"(,"bytes":)" + std::to_string(entry.bytes) + R"(,"sha256":)" +
+            JsonString(entry.sha256) + R"(,"device":)" + JsonString(entry.device);
     if (!entry.location.empty()) {
         line += R"(,"location":)" + JsonString(entry.location);
     }
@@ -54,60 +69,124 @@ std::string RecordLine(const FlashRecordEntry& entry) {
            "}\n";
 }
 
-std::optional<RecordContent> ReadRecord(const std::string& path, std::string& error) {
-    const FileRead read = ReadRegularFile(path, kMostRecordBytes);
-    RecordContent record;
-    switch (read.status) {
-        case FileRead::Status::Ok:
+RecordRead RecordReader::ReadOn(const RecordVisitor& visit, bool toTheEnd, std::uint64_t upTo) {
+    FileChunks file(path_);
+    RecordRead read;
+    switch (file.status()) {
+        case FileChunks::Status::Regular:
             break;
-        case FileRead::Status::Missing:
-            return record;
-        case FileRead::Status::NotRegular:
-            error = "not a regular file";
-            return std::nullopt;
-        case FileRead::Status::TooLarge:
-            error = "larger than " + std::to_string(kMostRecordBytes >> 20) + " MiB";
-            return std::nullopt;
-        case FileRead::Status::Denied:
-        case FileRead::Status::Error:
-            error = read.error;
-            return std::nullopt;
+        case FileChunks::Status::CharacterDevice:
+            return read;
+        case FileChunks::Status::Missing:
+            if (offset_ > 0) {
+                Restart(visit);
+            }
+            return {RecordRead::Status::Missing, file.error()};
+        case FileChunks::Status::NotRegular:
+            return {RecordRead::Status::Unreadable, "not a regular file"};
+        case FileChunks::Status::Denied:
+        case FileChunks::Status::Error:
+            return {RecordRead::Status::Unreadable, file.error()};
     }
-    const std::string_view text(reinterpret_cast<const char*>(read.bytes.data()),
-                                read.bytes.size());
-    std::size_t number = 0;
-    for (std::size_t start = 0; start < text.size();) {
-        const std::size_t end = std::min(text.find('\n', start), text.size());
-        std::string_view line = text.substr(start, end - start);
-        start = end + 1;
-        ++number;
-        if (line.ends_with('\r')) {
-            line.remove_suffix(1);
+    if (file.size() < offset_) {
+        Restart(visit);  // another file in its place, or the same one emptied
+    }
+    const std::uint64_t end = std::min(file.size(), upTo);
+    std::vector<std::uint8_t> chunk(static_cast<std::size_t>(
+        std::min<std::uint64_t>(kChunkBytes, end - std::min(end, offset_))));
+    while (offset_ < end) {
+        const auto room =
+            static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), end - offset_));
+        const auto got = file.ReadAt(offset_, chunk.data(), room);
+        if (!got) {
+            return {RecordRead::Status::Unreadable, file.error()};
         }
-        if (line.find_first_not_of(" \t") == line.npos) {
-            continue;
+        if (*got == 0) {
+            break;  // cut shorter meanwhile
         }
-        auto entry = ParseFlatJsonObject(line);
-        if (entry && StringField(*entry, "result") && StringField(*entry, "time")) {
-            record.entries.push_back(std::move(*entry));
-            record.lines.emplace_back(line);
-        } else {
-            record.damagedLines.push_back(number);
+        offset_ += *got;
+        const std::string_view text(reinterpret_cast<const char*>(chunk.data()), *got);
+        for (std::size_t start = 0; start < text.size();) {
+            const std::size_t feed = text.find('\n', start);
+            const std::string_view piece =
+                text.substr(start, feed == text.npos ? text.npos : feed - start);
+            if (!skipping_ && pending_.size() + piece.size() > kLongestLine) {
+                skipping_ = true;
+                pending_.clear();
+            }
+            if (!skipping_) {
+                pending_.append(piece);
+            }
+            if (feed == text.npos) {
+                break;
+            }
+            start = feed + 1;
+            EndLine(visit);
         }
     }
-    return record;
+    if (toTheEnd && (skipping_ || !pending_.empty())) {
+        EndLine(visit);
+    }
+    return read;
 }
 
-std::set<std::string> SerialsDone(const RecordContent& record, const std::string& sha256) {
-    std::set<std::string> done;
-    for (const JsonObject& entry : record.entries) {
-        const auto serial = StringField(entry, "serial");
-        if (serial && !serial->empty() && StringField(entry, "result") == "success" &&
-            StringField(entry, "sha256") == sha256) {
-            done.insert(*serial);
+void RecordReader::EndLine(const RecordVisitor& visit) {
+    ++lines_;
+    std::string_view line = pending_;
+    if (line.ends_with('\r')) {
+        line.remove_suffix(1);
+    }
+    if (skipping_) {
+        visit.damaged(lines_);
+    } else if (line.find_first_not_of(" \t") != line.npos) {
+        const auto entry = ParseFlatJsonObject(line);
+        if (entry && StringField(*entry, "result") && StringField(*entry, "time")) {
+            visit.entry(lines_, line, *entry);
+        } else {
+            visit.damaged(lines_);
         }
     }
-    return done;
+    pending_.clear();
+    skipping_ = false;
+}
+
+void RecordReader::Restart(const RecordVisitor& visit) {
+    offset_ = 0;
+    lines_ = 0;
+    pending_.clear();
+    skipping_ = false;
+    if (visit.restart) {
+        visit.restart();
+    }
+}
+
+bool FlashedWhole(const JsonObject& entry) {
+    const auto records = NumberField(entry, "records");
+    const auto total = NumberField(entry, "total");
+    return StringField(entry, "result") == "success" && records && total && *total > 0 &&
+           *records == *total;
+}
+
+RecordedDone::RecordedDone(std::string path, std::string sha256)
+    : reader_(std::move(path)), sha256_(std::move(sha256)) {}
+
+RecordRead RecordedDone::ReadOn(const std::function<void(std::size_t)>& damaged) {
+    RecordVisitor visit;
+    visit.entry = [&](std::size_t, std::string_view, const JsonObject& entry) {
+        const auto serial = StringField(entry, "serial");
+        if (!serial || serial->empty() || StringField(entry, "sha256") != sha256_) {
+            return;
+        }
+        if (FlashedWhole(entry)) {
+            done_.insert(*serial);
+        } else {
+            done_.erase(*serial);
+        }
+    };
+    visit.damaged = damaged;
+    visit.restart = [&] { done_.clear(); };
+    RecordRead read = reader_.ReadOn(visit, false);
+    return read.status == RecordRead::Status::Missing ? RecordRead() : read;
 }
 
 FlashRecorder::FlashRecorder(std::string path, std::string image, std::uint64_t bytes,

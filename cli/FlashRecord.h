@@ -3,10 +3,11 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
-#include <set>
 #include <string>
-#include <vector>
+#include <string_view>
+#include <unordered_set>
 
 #include "cli/JsonLine.h"
 #include "device/HidDevice.h"
@@ -19,7 +20,7 @@ struct FlashRecordEntry {
     std::string time;  // UTC, ISO 8601
     std::string host;
     std::string tool;   // this program's version
-    std::string image;  // its path as given
+    std::string image;  // its path as given; written with "imageHex" when not UTF-8
     std::uint64_t bytes = 0;
     std::string sha256;
     std::string device;  // its location, or path where there is none
@@ -36,20 +37,68 @@ std::string UtcTime(std::chrono::system_clock::time_point when);
 // The entry as one line, line feed included.
 std::string RecordLine(const FlashRecordEntry& entry);
 
-// What a record file holds: its readable entries in file order, and the numbers (from 1)
-// of the lines that are not whole entries (cut off by a power failure, say).
-struct RecordContent {
-    std::vector<JsonObject> entries;
-    std::vector<std::string> lines;  // each entry's line as written
-    std::vector<std::size_t> damagedLines;
+// What reading a record met with.
+struct RecordRead {
+    enum class Status { Ok, Missing, Unreadable };
+    Status status = Status::Ok;
+    std::string error;  // Missing, Unreadable: why
 };
 
-// Reads the record at `path`; a file not there is an empty record. nullopt, with the
-// reason in `error`, when it cannot be read.
-std::optional<RecordContent> ReadRecord(const std::string& path, std::string& error);
+// What a reader tells of the lines it reads.
+struct RecordVisitor {
+    // Each whole entry: its line number (from 1), its line as written, the entry.
+    std::function<void(std::size_t, std::string_view, const JsonObject&)> entry;
+    // Each line that is not a whole entry: cut off by a power failure, damaged, or longer
+    // than any entry.
+    std::function<void(std::size_t)> damaged;
+    // The file got shorter than what was read: it is read again from its start.
+    std::function<void()> restart;
+};
 
-// The serial numbers recorded as updated with the image of this SHA-256.
-std::set<std::string> SerialsDone(const RecordContent& record, const std::string& sha256);
+// Reads a record line by line, on from where the last read stopped, holding one chunk and
+// at most one line at a time, so that a record of any size takes bounded memory. A
+// character device (/dev/null) is an empty record; a FIFO is refused, not waited for.
+class RecordReader {
+  public:
+    explicit RecordReader(std::string path) : path_(std::move(path)) {}
+    // Reads on to the end the file has now, at most to byte `upTo`. A last line without its
+    // line feed may be being written: it waits for the next read, unless `toTheEnd` takes
+    // it as it is. A file not there is Missing, and empty to a later read.
+    RecordRead ReadOn(const RecordVisitor& visit, bool toTheEnd, std::uint64_t upTo = UINT64_MAX);
+    // The bytes read so far.
+    std::uint64_t offset() const { return offset_; }
+
+  private:
+    void EndLine(const RecordVisitor& visit);
+    void Restart(const RecordVisitor& visit);
+
+    std::string path_;
+    std::uint64_t offset_ = 0;
+    std::size_t lines_ = 0;
+    std::string pending_;    // the line being read, without its line feed
+    bool skipping_ = false;  // the line being read is too long to be an entry
+};
+
+// Whether the entry has its device updated whole: a success with every record sent.
+bool FlashedWhole(const JsonObject& entry);
+
+// The serial numbers whose latest entry in a record for the image of one SHA-256 has them
+// flashed whole, kept up to date with what any process appends to the record. Latest is
+// last in the file: lines are appended as devices end, while the clocks of several hosts
+// sharing a record may disagree.
+class RecordedDone {
+  public:
+    RecordedDone(std::string path, std::string sha256);
+    // Reads what was appended since the last call; `damaged` is told of each line that is
+    // not a whole entry. A record not there is empty.
+    RecordRead ReadOn(const std::function<void(std::size_t)>& damaged);
+    bool Done(const std::string& serial) const { return done_.count(serial) > 0; }
+
+  private:
+    RecordReader reader_;
+    std::string sha256_;
+    std::unordered_set<std::string> done_;
+};
 
 // Appends each device's end to the record file of --record. Safe to call from the threads
 // of several devices at once.

@@ -12,12 +12,13 @@ struct HistoryOptions {
     bool json = false;   // each entry as its record line, then a summary object
 };
 
-// Whether `text` is a date or time --since takes: 2026-12-07, 2026-12-07T08:00 or
-// 2026-12-07T08:00:00Z.
+// Whether `text` is a date or time --since takes, one that is on the calendar and the
+// clock: 2026-12-07, 2026-12-07T08:00 or 2026-12-07T08:00:00Z.
 bool ValidSince(const std::string& text);
 
-// What a flash record says, oldest first, with a count per result. Damaged lines are named
-// on `err` and skipped. Returns the exit status.
+// What a flash record says, oldest first, with a count per result, read a piece at a time.
+// Damaged lines are named on `err` and skipped. A record that is not there or cannot be
+// read is an error. Returns the exit status.
 int ShowHistory(const HistoryOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace velt::cli

@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "cli/Text.h"
 #include "platform/Utf8.h"
 
 namespace velt::cli {
@@ -134,7 +135,8 @@ class Reader {
 
 }  // namespace
 
-std::optional<JsonObject> ParseFlatJsonObject(std::string_view line) {
+std::optional<JsonObject> ParseFlatJsonObject(std::string_view line,
+                                              std::vector<std::string>* names) {
     Reader in(line);
     if (!in.Take("{")) {
         return std::nullopt;
@@ -166,12 +168,44 @@ std::optional<JsonObject> ParseFlatJsonObject(std::string_view line) {
         } else {
             return std::nullopt;
         }
+        if (names != nullptr && !object.contains(*name)) {
+            names->push_back(*name);
+        }
         object[std::move(*name)] = std::move(value);
     } while (in.Take(","));
     if (!in.Take("}") || !in.AtEnd()) {
         return std::nullopt;
     }
     return object;
+}
+
+std::string FlatJsonLine(const JsonObject& object, const std::vector<std::string>& names) {
+    std::string line = "{";
+    for (const std::string& name : names) {
+        const auto found = object.find(name);
+        if (found == object.end()) {
+            continue;
+        }
+        line += (line.size() > 1 ? "," : "") + JsonString(name) + ':';
+        switch (found->second.kind) {
+            case JsonValue::Kind::String:
+                line += JsonString(found->second.text);
+                break;
+            case JsonValue::Kind::Number:
+                line += found->second.text;
+                break;
+            case JsonValue::Kind::True:
+                line += "true";
+                break;
+            case JsonValue::Kind::False:
+                line += "false";
+                break;
+            case JsonValue::Kind::Null:
+                line += "null";
+                break;
+        }
+    }
+    return line + '}';
 }
 
 std::optional<std::string> StringField(const JsonObject& object, std::string_view name) {

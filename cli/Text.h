@@ -32,5 +32,9 @@ std::optional<std::uint64_t> ParseSeconds(std::string_view text);
 // columns the cells take on a terminal (DisplayWidth), so that any script lines up. No padding goes
 // before an empty cell, so that a row ending in empty cells ends without spaces.
 void PrintColumns(std::ostream& out, const std::vector<std::vector<std::string>>& rows);
+// The same a row at a time, for rows that are not all held at once: the widths grown to fit
+// each row, then each row as its line, line feed included.
+void WidenColumns(std::vector<std::size_t>& widths, const std::vector<std::string>& row);
+std::string ColumnRow(const std::vector<std::string>& row, const std::vector<std::size_t>& widths);
 
 }  // namespace velt::cli

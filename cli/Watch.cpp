@@ -1,12 +1,14 @@
 #include "cli/Watch.h"
 
 #include <map>
+#include <optional>
 #include <set>
 
 #include "cli/DeviceListing.h"
 #include "cli/ProductionLine.h"
 #include "cli/Text.h"
 #include "device/Discovery.h"
+#include "device/VeltProtocol.h"
 
 namespace velt::cli {
 
@@ -53,25 +55,36 @@ int WatchAndFlash(Session& session, const FlashOptions& options, const ImageLoad
     std::set<std::string> doneSerials;
     ProductionLine line(session, options, image, json);
     DeviceBoard& board = line.board();
-    // Done by an earlier watch with this image, as its record says: a restarted watch
-    // leaves them alone unless told --again.
-    std::set<std::string> recordedSerials;
+    // Done with this image as the record says, by an earlier watch or another one appending
+    // to it: a restarted watch, or one a device was moved to, leaves them alone unless told
+    // --again.
+    std::optional<RecordedDone> recordDone;
     FlashRecorder* const recorder = session.recorder;
+    const auto damaged = [&](std::size_t number) {
+        board.Message(Printable(recorder->path()) + " line " + std::to_string(number) +
+                          " is not a whole record entry (cut off or damaged); skipped",
+                      true);
+    };
     if (recorder != nullptr && !options.again) {
-        std::string error;
-        const auto record = ReadRecord(recorder->path(), error);
-        if (!record) {
+        const RecordRead read =
+            recordDone.emplace(recorder->path(), recorder->sha256()).ReadOn(damaged);
+        if (read.status != RecordRead::Status::Ok) {
             session.io.err << kProgram << ": the record " << Printable(recorder->path())
-                           << " cannot be read: " << error << std::endl;
+                           << " cannot be read: " << read.error << std::endl;
             return kExitUsage;
         }
-        for (const std::size_t number : record->damagedLines) {
-            board.Message(Printable(recorder->path()) + " line " + std::to_string(number) +
-                              " is not a whole record entry (cut off or damaged); skipped",
+    }
+    bool readOnFailed = false;
+    // What other processes appended since, read before a device is decided on.
+    const auto readOn = [&] {
+        const RecordRead read = recordDone->ReadOn(damaged);
+        if (read.status != RecordRead::Status::Ok && !readOnFailed) {
+            readOnFailed = true;
+            board.Message("the record " + Printable(recorder->path()) + " cannot be read on: " +
+                              read.error + "; what was read before decides",
                           true);
         }
-        recordedSerials = SerialsDone(*record, recorder->sha256());
-    }
+    };
     const auto unrecorded = [&] { return recorder != nullptr && recorder->Failed(); };
     int done = 0;
     int failed = 0;
@@ -138,11 +151,19 @@ int WatchAndFlash(Session& session, const FlashOptions& options, const ImageLoad
                 continue;
             }
             place.failingSinceMs.reset();
-            const bool recorded =
-                serial && recordedSerials.count(*serial) > 0 && doneSerials.count(*serial) == 0;
+            // In its bootloader a device runs no firmware, whatever was done before.
+            const bool noFirmware = info.productId == protocol::bootloaderProductId;
+            if (recordDone && serial && !noFirmware) {
+                readOn();
+            }
+            const bool doneThisWatch = serial && doneSerials.count(*serial) > 0;
+            // With a record, its latest entry decides: another station may have failed the
+            // device since this watch flashed it.
             const bool again =
-                serial ? recorded || doneSerials.count(*serial) > 0
-                       : place.doneHere && (!returned || now - place.goneMs <= kAwayForNewMs);
+                !noFirmware &&
+                (serial ? (recordDone ? recordDone->Done(*serial) : doneThisWatch)
+                        : place.doneHere && (!returned || now - place.goneMs <= kAwayForNewMs));
+            const bool recorded = again && serial && !doneThisWatch;
             if (again) {
                 board.Message(Printable(PlaceOf(info) + " " + serial.value_or("-")) +
                               ": already done" + (recorded ? " (record)" : ""));

@@ -28,6 +28,17 @@ std::size_t Utf8Sequence(std::string_view text, std::size_t i, char32_t& codePoi
     return valid ? length : 0;
 }
 
+bool ValidUtf8(std::string_view text) {
+    char32_t codePoint = 0;
+    for (std::size_t i = 0, length = 0; i < text.size(); i += length) {
+        length = Utf8Sequence(text, i, codePoint);
+        if (length == 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
 void AppendUtf8(std::string& out, char32_t codePoint) {
     if (codePoint < 0x80) {
         out += static_cast<char>(codePoint);

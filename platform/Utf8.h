@@ -11,6 +11,9 @@ namespace velt {
 // form, an encoded surrogate, a value above U+10FFFF, a sequence cut short).
 std::size_t Utf8Sequence(std::string_view text, std::size_t i, char32_t& codePoint);
 
+// Whether `text` is well-formed UTF-8 throughout.
+bool ValidUtf8(std::string_view text);
+
 // Appends `codePoint` encoded as UTF-8.
 void AppendUtf8(std::string& out, char32_t codePoint);
 

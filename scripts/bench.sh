@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Measures the speed and memory figures of the programs (make bench) and prints them in
 # one table, each beside its target and the floor it is measured against. Takes about five
-# minutes, since six flashes run in real time. Progress goes to standard error.
+# minutes, since six flashes run in real time, and 100 MiB of disk for a flash record. Progress goes to standard error.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -111,6 +111,17 @@ done
 # 3. Discovery over other interfaces with the Velt-USB last.
 note "discovery passes"
 discovery=$("$bench" discovery 0 16 64)
+
+# 3b. A flash record of 100 MiB, one entry per device, each a success with the image:
+#     `history` reads it twice (widths, then rows), and a watch with it as its --record
+#     keeps each device done. Both read a piece at a time, whatever the record's size.
+note "history of a 100 MiB record, and a watch starting with it"
+record_made=$("$bench" make-record "$work/record.jsonl" 100 "$image_sha256")
+history_run=$("$bench" run "$flash" history "$work/record.jsonl")
+[ "$(get exit "$history_run")" = 0 ] || fail "history failed: $history_run"
+watch_run=$("$bench" run --until "Watching for Velt-USBs" "$flash" --simulate --no-device \
+    --yes flash --watch --record "$work/record.jsonl" "$work/image-80000.bin")
+[ "$(get until_ms "$watch_run")" != -1.000 ] || fail "the watch never started: $watch_run"
 
 # 4. The window: from the start of the demo until the X server maps its window, seen as
 #    it happens by an event listener on the root window (no window manager: mapped is
@@ -229,6 +240,16 @@ while read -r line; do
     row "discovery pass, $interfaces $noun (us)" "$us" "<= $limit" "-" \
         "$(status "$us <= $limit")"
 done <<<"$discovery"
+
+entries=$(thousands "$(get entries "$record_made")")
+row "history, 100 MiB record (s)" "$(calc "\"%.2f\", $(get wall_ms "$history_run") / 1000")" "-" \
+    "$entries entries" ""
+row "  peak RSS, that history (MiB)" "$(mib "$(get maxrss_kib "$history_run")")" "<= 64" "-" \
+    "$(status "$(get maxrss_kib "$history_run") <= 65536")"
+row "watch started on that record (s)" "$(calc "\"%.2f\", $(get until_ms "$watch_run") / 1000")" \
+    "-" "$entries done" ""
+row "  peak RSS, that watch (MiB)" "$(mib "$(get maxrss_kib "$watch_run")")" "<= 64" "-" \
+    "$(status "$(get maxrss_kib "$watch_run") <= 65536")"
 
 row "window shown after start (ms, median of $window_runs)" "$window_median" "<= 300" "-" \
     "$(status "$window_median <= 300")"

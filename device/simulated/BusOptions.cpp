@@ -129,6 +129,11 @@ void BusOptions::Apply() {
         model.product = product_;
     }
     if (serialOption_->count() > 0) {
+        // Read back, an empty serial number is taken for none, which --no-serial says.
+        if (serial_.empty()) {
+            throw CLI::ValidationError("--serial",
+                                       "empty: name a serial number, or give --no-serial");
+        }
         model.serial = serial_;
     }
     if (noSerial_) {

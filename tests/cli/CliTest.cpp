@@ -168,6 +168,13 @@ TEST_F(CliTest, UsageAndImageErrorsExitTwoBeforeTheDeviceIsTouched) {
         {{"flash", good, "--device", ""}, "--device is empty"},
         {{"flash", "a\x1b[2J\nb"}, "a<U+001B>[2J<U+000A>b"},  // shown, not obeyed
         {{"--simulate", "--product-id", "12345", "list"}, "not a 16-bit hexadecimal number"},
+        {{"--simulate", "--serial", "", "list"}, "--serial: empty: name a serial number"},
+        {{"history", ""}, "history: FILE is empty"},
+        {{"history", dir.str() + "/no.jsonl"}, "cannot read the record " + dir.str() + "/no.jsonl"},
+        {{"history", good, "--serial", ""}, "--serial is empty"},
+        {{"history", good, "--since", ""}, "--since takes a UTC date or time such as 2026-12-07"},
+        {{"history", good, "--since", "2026-13-45"}, "not '2026-13-45'"},
+        {{"history", good, "--since", "2026-12-07T25:61"}, "not '2026-12-07T25:61'"},
     };
     for (const auto& [args, message] : cases) {
         EXPECT_EQ(Run(args), kExitUsage) << message;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <regex>
 #include <set>
@@ -13,7 +14,9 @@
 #include "cli/FlashRecord.h"
 #include "device/simulated/BusMonitor.h"
 #include "device/simulated/SimulatedBus.h"
+#include "platform/AppendFile.h"
 #include "platform/Clock.h"
+#include "platform/Sha256.h"
 #include "tests/support/TempDir.h"
 
 namespace velt::cli {
@@ -348,18 +351,18 @@ TEST_F(ProductionLineTest, TheRecordKeepsEveryDeviceAndARestartedWatchSkipsWhatI
     EXPECT_EQ(velts[0]->modeSwitches(), 0);
 
     EXPECT_EQ(Run({"flash", "--all", "--record", record, path}), kExitSuccess) << err.str();
-    std::string error;
-    auto content = ReadRecord(record, error);
-    ASSERT_TRUE(content);
-    ASSERT_EQ(content->entries.size(), 8U);
-    std::set<std::string> serials;
-    for (const JsonObject& entry : content->entries) {
-        serials.insert(StringField(entry, "serial").value_or(""));
-        EXPECT_EQ(StringField(entry, "result"), "success");
-        EXPECT_EQ(StringField(entry, "versionBefore"), "1.2");
-        EXPECT_EQ(NumberField(entry, "records"), 100);
-    }
+    std::multiset<std::string> serials;
+    const RecordVisitor visit{[&](std::size_t, std::string_view, const JsonObject& entry) {
+                                  serials.insert(StringField(entry, "serial").value_or(""));
+                                  EXPECT_EQ(StringField(entry, "result"), "success");
+                                  EXPECT_EQ(StringField(entry, "versionBefore"), "1.2");
+                                  EXPECT_EQ(NumberField(entry, "records"), 100);
+                              },
+                              [](std::size_t line) { ADD_FAILURE() << line; },
+                              {}};
+    ASSERT_EQ(RecordReader(record).ReadOn(visit, true).status, RecordRead::Status::Ok);
     EXPECT_EQ(serials.size(), 8U);
+    EXPECT_EQ(std::set<std::string>(serials.begin(), serials.end()).size(), 8U);
 
     // Restarted with the record: the eight are done; one plugged in later is not. Then the
     // record breaks: the device that finds it broken is the last one flashed.
@@ -397,6 +400,46 @@ TEST_F(ProductionLineTest, TheRecordKeepsEveryDeviceAndARestartedWatchSkipsWhatI
     monitor.actions = {{clock.NowMs() + 20'000, [&] { interrupts.Interrupt(); }}};
     EXPECT_EQ(Run({"flash", "--watch", "--again", "--record", record, path}), kExitSuccess);
     EXPECT_EQ(again.modeSwitches(), 1) << "--again flashes it regardless";
+}
+
+// A watch goes by the latest entry the record has for a device with this image, read on as
+// another watch appends to it; a device in its bootloader runs no firmware and is flashed.
+TEST_F(ProductionLineTest, AWatchGoesByTheRecordsLatestEntryAndReadsOnWhatOthersAppend) {
+    const std::string record = (dir.path() / "record.jsonl").string();
+    sim::SimulatedVelt& first = Add(1);
+    EXPECT_EQ(Run({"flash", "--record", record, path}), kExitSuccess) << err.str();
+    bus.Unplug(first.path());
+    sim::VeltBehaviour vanishing;
+    vanishing.vanishAfter = 4;
+    Add(1, vanishing);
+    EXPECT_EQ(Run({"flash", "--record", record, path}), kExitUpdateFailed);
+    const auto doneElsewhere = [&](const std::string& serial) {
+        FlashRecordEntry entry;
+        entry.time = UtcTime(std::chrono::system_clock::now());
+        entry.serial = serial;
+        entry.sha256 = Sha256Hex(image);
+        entry.resultFields = R"(,"result":"success","exit":0,"records":100,"total":100)";
+        ASSERT_EQ(AppendLineDurably(record, RecordLine(entry)), "");
+    };
+    doneElsewhere("SN-2");
+
+    const std::uint64_t start = clock.NowMs();
+    sim::SimulatedVelt& failedLast = Add(1);
+    sim::DeviceModel model;
+    model.serial = "SN-2";
+    model.productId = protocol::bootloaderProductId;
+    sim::SimulatedVelt& inBootloader = bus.AddVelt(model, {});
+    model.serial = "SN-3";
+    model.productId = protocol::applicationProductId;
+    sim::SimulatedVelt& moved = bus.PlugVeltAt(start + 5000, model, {});
+    monitor.actions = {{start + 2000, [&] { doneElsewhere("SN-3"); }},
+                       {start + 20'000, [&] { interrupts.Interrupt(); }}};
+    EXPECT_EQ(Run({"flash", "--watch", "--record", record, path}), kExitSuccess) << err.str();
+    EXPECT_EQ(failedLast.firmware(), image);
+    EXPECT_EQ(inBootloader.firmware(), image);
+    EXPECT_EQ(moved.modeSwitches(), 0);
+    EXPECT_THAT(out.str(), HasSubstr(" SN-3: already done (record)"));
+    EXPECT_THAT(out.str(), HasSubstr("2 of 2 devices flashed."));
 }
 
 }  // namespace

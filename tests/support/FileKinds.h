@@ -4,6 +4,8 @@
 
 namespace velt::test {
 
+// The system's empty character device: /dev/null, NUL.
+std::string NullDevice();
 // A FIFO at `path`; false where the platform has none.
 bool MakeFifo(const std::string& path);
 // A symbolic link to itself at `path`; false where the platform has none.

@@ -5,6 +5,10 @@
 
 namespace velt::test {
 
+std::string NullDevice() {
+    return "/dev/null";
+}
+
 bool MakeFifo(const std::string& path) {
     return mkfifo(path.c_str(), 0600) == 0;
 }

@@ -2,6 +2,10 @@
 
 namespace velt::test {
 
+std::string NullDevice() {
+    return "NUL";
+}
+
 // Named pipes live in their own namespace, and links need a privilege the tests do not
 // have: the cases that need these files run where they exist.
 bool MakeFifo(const std::string&) {

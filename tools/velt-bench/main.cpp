@@ -5,8 +5,13 @@
 //   velt-bench update-path IMAGE         the command line's update path on a virtual clock
 //   velt-bench device-only RECORDS       the simulated device taking RECORDS reports alone
 //   velt-bench discovery COUNT...        one discovery pass over COUNT other interfaces
+//   velt-bench make-record FILE MIB SHA256  a flash record of MIB MiB, every device a
+//                                        success with the image of SHA256
+//   velt-bench run [--until TEXT] PROGRAM ARGS...  runs a program, its output read and
+//                                        dropped, Ctrl-C once a line holds TEXT: time, peak RSS
 #include <fcntl.h>
 #include <malloc.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -22,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/FlashRecord.h"
 #include "device/Discovery.h"
 #include "device/OpenDevice.h"
 #include "device/VeltProtocol.h"
@@ -75,8 +81,106 @@ velt::sim::DeviceModel BootloaderModel() {
 
 int Usage() {
     std::cerr << "usage: velt-bench transfer PROGRAM ARGS... | update-path IMAGE | "
-                 "device-only RECORDS | discovery COUNT...\n";
+                 "device-only RECORDS | discovery COUNT... | make-record FILE MIB SHA256 | "
+                 "run [--until TEXT] PROGRAM ARGS...\n";
     return 2;
+}
+
+// A record as years of a busy line leave it: one entry per device, each a success with
+// the image, written by the program's own line writer.
+int MakeRecord(const std::string& path, std::uint64_t mib, const std::string& sha256) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    const auto start = std::chrono::system_clock::now() - std::chrono::hours(24 * 365);
+    std::uint64_t bytes = 0;
+    long devices = 0;
+    for (; bytes < (mib << 20); ++devices) {
+        velt::cli::FlashRecordEntry entry;
+        entry.time = velt::cli::UtcTime(start + std::chrono::seconds(devices * 10));
+        entry.host = "line3-station" + std::to_string(devices % 4);
+        entry.tool = "1.01.0001";
+        entry.image = "/srv/line3/Velt-USB.bin";
+        entry.bytes = 80000;
+        entry.sha256 = sha256;
+        entry.location = "1-" + std::to_string(1 + devices % 8);
+        entry.device = entry.location;
+        char serial[16];
+        std::snprintf(serial, sizeof serial, "VU-%07ld", devices);
+        entry.serial = serial;
+        entry.versionBefore = "1.2";
+        entry.resultFields = R"(,"result":"success","exit":0,"records":2000,"total":2000)";
+        entry.durationMs = 41'000;
+        const std::string line = velt::cli::RecordLine(entry);
+        out << line;
+        bytes += line.size();
+    }
+    out.close();
+    std::printf("bytes=%llu entries=%ld\n", static_cast<unsigned long long>(bytes), devices);
+    return out ? 0 : 1;
+}
+
+// Runs PROGRAM, reading its standard output as fast as it comes and dropping it; with
+// --until, presses Ctrl-C once a line holds TEXT. Prints the time to that line and to the
+// end, and the peak RSS.
+int Run(std::vector<std::string> command) {
+    std::string until;
+    if (command.size() > 2 && command[0] == "--until") {
+        until = command[1];
+        command.erase(command.begin(), command.begin() + 2);
+    }
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) {
+        std::perror("velt-bench: pipe");
+        return 1;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    std::vector<char*> argv;
+    for (const std::string& arg : command) {
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    }
+    argv.push_back(nullptr);
+    const Steady::time_point start = Steady::now();
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    if (spawned != 0) {
+        std::cerr << "velt-bench: cannot run " << argv[0] << ": " << std::strerror(spawned) << '\n';
+        ::close(out[0]);
+        return 1;
+    }
+    double untilMs = -1.0;
+    std::string tail;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(out[0], buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        if (!until.empty() && untilMs < 0) {
+            tail.append(buffer, static_cast<std::size_t>(n));
+            if (tail.find(until) != std::string::npos) {
+                untilMs = MsSince(start, Steady::now());
+                ::kill(pid, SIGINT);
+            }
+            tail.erase(0, tail.size() > until.size() ? tail.size() - until.size() : 0);
+        }
+    }
+    ::close(out[0]);
+    int status = 0;
+    struct rusage usage {};
+    while (::wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
+    }
+    std::printf("exit=%d wall_ms=%.3f until_ms=%.3f cpu_ms=%.3f maxrss_kib=%ld\n",
+                WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status),
+                MsSince(start, Steady::now()), untilMs, Ms(usage.ru_utime) + Ms(usage.ru_stime),
+                usage.ru_maxrss);
+    return 0;
 }
 
 // The flash as a user runs it, in its own process. The transfer lasts from its
@@ -304,6 +408,12 @@ int main(int argc, char** argv) {
         }
         if (mode == "device-only" && args.size() == 2) {
             return DeviceOnly(std::stol(args[1]));
+        }
+        if (mode == "make-record" && args.size() == 4) {
+            return MakeRecord(args[1], std::stoull(args[2]), args[3]);
+        }
+        if (mode == "run" && args.size() >= 2) {
+            return Run({args.begin() + 1, args.end()});
         }
         if (mode == "discovery" && args.size() >= 2) {
             std::vector<int> counts;
