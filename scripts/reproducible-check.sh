@@ -32,11 +32,15 @@ build() {
         # The packages hold no test program: the tests stay unbuilt.
         cmake --preset default -DVELT_BUILD_TESTS=OFF >/dev/null
         nice -n 10 cmake --build --preset default >build/build.log
-        (cd build && cpack -G TGZ >/dev/null && cpack -G DEB >/dev/null)
+        (cd build && cpack -G TGZ && cpack -G DEB) >build/cpack.log 2>&1
         cmake --preset windows -DVELT_BUILD_TESTS=OFF >/dev/null
         nice -n 10 cmake --build --preset windows >build-windows/build.log
-        (cd build-windows && cpack -G ZIP >/dev/null)
-    ) || { echo "reproducible-check: the build in $src failed (its build/build.log says why)"; exit 1; }
+        (cd build-windows && cpack -G ZIP) >build-windows/cpack.log 2>&1
+    ) || {
+        echo "reproducible-check: the build in $src failed; build.log and cpack.log in its" \
+            "build/ and build-windows/ say why"
+        exit 1
+    }
     mkdir -p "$out/linux" "$out/windows"
     cp "$src"/build/*.deb "$src"/build/*.tar.gz "$src"/build/SHA256SUMS "$out/linux/"
     cp "$src"/build-windows/*.zip "$src"/build-windows/SHA256SUMS "$out/windows/"
