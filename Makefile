@@ -64,7 +64,7 @@ package-windows: deps
 
 # The .deb, the tarball and the zip built twice from this commit, in two fresh clones under
 # build-reproducible/ with different folder names, times, time zones and umasks, and
-# compared byte for byte (scripts/reproducible-check.sh); about 11 minutes on 2 CPUs.
+# compared byte for byte (scripts/reproducible-check.sh); about 12 minutes on 2 CPUs.
 .PHONY: reproducible-check
 reproducible-check: DEPS = build package windows
 reproducible-check: deps
