@@ -40,6 +40,9 @@ demo: build
 bench: build
 	@scripts/bench.sh
 
+# The packages are the same bytes whoever builds them from one commit (cmake/Reproducible.cmake);
+# each package target lists their SHA-256 in SHA256SUMS beside them.
+# The portable folder, build/velt-usb-firmware-<version>-linux-<arch>.tar.gz.
 package: DEPS = build package
 package: build
 	@cd build && cpack -G TGZ
@@ -50,7 +53,7 @@ deb: DEPS = build package
 deb: build
 	@cd build && cpack -G DEB
 
-# The 32-bit Windows programs in build-windows/bin/, and their zip.
+# The 32-bit Windows programs in build-windows/bin/, and their zip beside them in build-windows/.
 windows: DEPS = build windows
 windows: deps
 	@scripts/windows.sh build
@@ -58,6 +61,14 @@ windows: deps
 package-windows: DEPS = build windows
 package-windows: deps
 	@scripts/windows.sh package
+
+# The .deb, the tarball and the zip built twice from this commit, in two fresh clones under
+# build-reproducible/ with different folder names, times, time zones and umasks, and
+# compared byte for byte (scripts/reproducible-check.sh); about 12 minutes on 2 CPUs.
+.PHONY: reproducible-check
+reproducible-check: DEPS = build package windows
+reproducible-check: deps
+	@scripts/reproducible-check.sh
 
 # clang with AddressSanitizer and UndefinedBehaviorSanitizer in build-sanitized/: every test
 # but the VM suite, the fuzz targets' 30 s runs included.
@@ -87,4 +98,4 @@ fuzz: deps
 	@ctest --preset sanitized -L '^fuzz$$'
 
 clean:
-	rm -rf build build-windows build-sanitized build-threads
+	rm -rf build build-windows build-sanitized build-threads build-reproducible

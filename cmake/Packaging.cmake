@@ -119,10 +119,10 @@ set(CPACK_INSTALL_CMAKE_PROJECTS "${PROJECT_BINARY_DIR};${PROJECT_NAME};portable
 set(CPACK_STRIP_FILES ON)
 
 # The Debian package: the GNU layout under /usr plus its own files. Which components a
-# generator installs can only be chosen while cpack runs, in the project config file.
+# generator installs can only be chosen while cpack runs, in the project config file
+# (cmake/CPackProject.cmake).
 set(CPACK_VELT_DEB_PROJECTS
     "${PROJECT_BINARY_DIR};${PROJECT_NAME};system;/;${PROJECT_BINARY_DIR};${PROJECT_NAME};deb;/")
-set(CPACK_PROJECT_CONFIG_FILE ${velt_deb_dist}/CPackGenerators.cmake)
 set(CPACK_DEBIAN_PACKAGE_NAME velt-usb-firmware)
 # <name>_<version>_<arch>.deb; the architecture is dpkg --print-architecture's.
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -5,7 +5,7 @@
 #     build    compiling the programs and the default build's unit tests
 #     demo     the demo run without a display
 #     package  the .deb and the tarball
-#     windows  the 32-bit Windows programs (cross compiler)
+#     windows  the 32-bit Windows programs (cross compiler) and their zip
 #     test     the test bench, and every group above: wine (with the i386 architecture),
 #              the test VM, the sanitizers and fuzzers, the package and desktop-file
 #              checks, signing
@@ -21,7 +21,7 @@ packages[demo]="xvfb xauth fonts-liberation"
 purpose[package]="the .deb and the tarball"
 packages[package]="dpkg-dev file"
 purpose[windows]="the Windows programs"
-packages[windows]="g++-mingw-w64-i686-posix"
+packages[windows]="g++-mingw-w64-i686-posix zip"
 purpose[test]="the test bench"
 packages[test]="qemu-system-x86 busybox-static cpio xz-utils udev
     desktop-file-utils appstream xdotool x11-utils imagemagick

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The 32-bit Windows build, cross-compiled with MinGW-w64 into build-windows/:
 #   windows.sh build     the three programs in build-windows/bin/
-#   windows.sh package   and build-windows/velt-usb-firmware-<version>-windows-x86.zip
+#   windows.sh package   and build-windows/velt-usb-firmware-<version>-windows-x86.zip,
+#                        with its SHA-256 in build-windows/SHA256SUMS
 #   windows.sh test      and its tests under wine: on this host where it runs 32-bit
 #                        programs, else all of them in one boot of the test VM, whose
 #                        kernel does (VELT_WINDOWS_TESTS=vm asks for the VM anyway)

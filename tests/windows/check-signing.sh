@@ -1,6 +1,9 @@
 #!/bin/sh
 # The signing step with a throwaway self-signed certificate: the signed program carries a
-# signature that verifies against that certificate, and it still runs.
+# signature that verifies against that certificate, and it still runs. Signed twice, a
+# second apart, it has the same bytes (the signing time is SOURCE_DATE_EPOCH), and the
+# signature taken from it and attached to the unsigned program gives it back: a signed zip
+# is the reproducible one plus signatures.
 #   check-signing.sh PROGRAM.exe WORK_DIR
 set -u
 program=$1 work=$2
@@ -23,4 +26,12 @@ verify=$(osslsigncode verify -CAfile cert.pem -in signed.exe 2>&1) || {
     exit 1
 }
 echo "$verify" | grep -q "Velt-USB test signer" || { echo "FAIL: not our signer"; exit 1; }
+sleep 1
+cp "$program" again.exe
+"$here/../../scripts/sign-windows.sh" cert.pem key.pem again.exe || { echo "FAIL: signing again"; exit 1; }
+cmp signed.exe again.exe || { echo "FAIL: one program signed twice differs"; exit 1; }
+osslsigncode extract-signature -in signed.exe -out signature.der >/dev/null 2>&1 &&
+    osslsigncode attach-signature -sigin signature.der -CAfile cert.pem -in "$program" \
+        -out attached.exe >/dev/null 2>&1 || { echo "FAIL: moving the signature"; exit 1; }
+cmp signed.exe attached.exe || { echo "FAIL: the unsigned program with the signature differs"; exit 1; }
 "$here/wine-run" ./signed.exe --version
