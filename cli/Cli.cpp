@@ -10,6 +10,7 @@
 #include "cli/DetachedOutput.h"
 #include "cli/DeviceListing.h"
 #include "cli/History.h"
+#include "cli/Json.h"
 #include "cli/JsonEvents.h"
 #include "cli/LoggingBackend.h"
 #include "cli/ProductionLine.h"
@@ -257,7 +258,7 @@ int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome)
     if (options.json) {
         if (!unrecorded.empty()) {
             json.SetDevice(PlaceOf(device));
-            json.Emit("record-failed", R"(,"message":)" + JsonString(unrecorded));
+            json.Emit("record-failed", {{"message", unrecorded}});
             json.SetDevice("");
         }
         if (session.beforeLast) {
@@ -502,7 +503,7 @@ int RunCommand(const std::vector<std::string>& args, const CliStreams& streams,
         }
         for (const std::string& line : lines) {
             if (flashOptions.json) {
-                streams.out << R"({"event":"simulated-device","line":)" << JsonString(line) << '}'
+                streams.out << JsonText({{"event", "simulated-device"}, {"line", line}})
                             << std::endl;
             } else {
                 streams.out << line << std::endl;
@@ -562,8 +563,12 @@ int RunDetached(const std::vector<std::string>& args, const CliStreams& streams,
     // learns why nothing happened.
     const auto optionsEnd = std::find(args.begin(), args.end(), "--");
     if (!usage.empty() && std::find(args.begin(), optionsEnd, "--json") != optionsEnd) {
-        streams.out << R"({"event":"result","result":"failure","exit":)" << kExitUsage
-                    << R"(,"error":"usage","message":)" << JsonString(usage) << '}' << std::endl;
+        streams.out << JsonText({{"event", "result"},
+                                 {"result", "failure"},
+                                 {"exit", kExitUsage},
+                                 {"error", "usage"},
+                                 {"message", usage}})
+                    << std::endl;
     }
     return status;
 }

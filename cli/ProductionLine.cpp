@@ -102,9 +102,10 @@ int ProductionLine::Finish() {
         if (session_.beforeLast) {
             session_.beforeLast(UpdateOutcome::None);
         }
-        json_.Emit("summary", R"(,"devices":)" + std::to_string(runs_.size()) + R"(,"succeeded":)" +
-                                  std::to_string(succeeded) + R"(,"failed":)" +
-                                  std::to_string(failed) + R"(,"exit":)" + std::to_string(status));
+        json_.Emit("summary", {{"devices", runs_.size()},
+                               {"succeeded", succeeded},
+                               {"failed", failed},
+                               {"exit", status}});
     }
     return status;
 }
@@ -147,7 +148,7 @@ void ProductionLine::Run(DeviceRun& run) {
         run.unrecorded = true;
         board_.Message(unrecorded, true);
         if (options_.json) {
-            json.Emit("record-failed", R"(,"message":)" + JsonString(unrecorded));
+            json.Emit("record-failed", {{"message", unrecorded}});
         }
     }
     if (options_.json) {
