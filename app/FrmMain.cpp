@@ -17,7 +17,6 @@ namespace velt {
 
 namespace {
 
-constexpr const char* kFileErrorTitle = "File Error";
 constexpr const char* kDeferredTitle = "Velt-USB Firmware Update - closes when the update ends";
 // How often the idle window asks the monitor; the monitor tells at once, so a plugged
 // device shows within this.
@@ -113,8 +112,9 @@ void FrmMain::Form_Activate() {
     }
     activated_ = true;
     if (fileMissing) {
-        window_.MessageBox(fileError_, kFileErrorTitle, kMessageBoxCritical);
-        window_.Unload(kExitUpdateFailed);
+        const Outcome refused = OutcomeOf(Refusal::ImageMissing, fileError_);
+        window_.MessageBox(refused.reason, refused.heading, kMessageBoxCritical);
+        window_.Unload(refused.exitStatus);
         return;
     }
     // A device that is present but may not be opened would otherwise look like no

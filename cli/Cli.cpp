@@ -119,18 +119,15 @@ int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome)
     std::ostream& err = session.io.err;
     JsonEvents json(session.io.out, session.clock);
     // Every way out before the update: the exit status, and with --json the result line.
-    const auto before = [&](int status, const char* error, const std::string& message) {
+    const auto before = [&](Refusal refusal, const std::string& message) {
+        const Outcome refused = OutcomeOf(refusal, message);
         if (options.json) {
             if (session.beforeLast) {
                 session.beforeLast(UpdateOutcome::None);
             }
-            Outcome none;
-            none.exitStatus = status;
-            none.result = "none";
-            none.error = error;
-            json.Result(none, {}, message);
+            json.Result(refused, {}, refused.brief);
         }
-        return status;
+        return refused.exitStatus;
     };
 
     // Read and checked once; the update sends exactly these bytes.
@@ -138,7 +135,7 @@ int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome)
     const ImageLoad load = LoadFirmwareImage(options.image, name);
     if (!load.image) {
         err << kProgram << ": " << load.message << std::endl;
-        return before(kExitUsage, "image-unusable", load.message);
+        return before(Refusal::ImageUnusable, load.message);
     }
     const FirmwareImage& image = *load.image;
     // Before anything is sent, so that it can be checked against the published digest.
@@ -152,7 +149,7 @@ int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome)
         const std::string message = name + " is not the expected image: its SHA-256 is " + sha256 +
                                     ", not " + options.expectSha256 + ". Nothing was flashed.";
         err << kProgram << ": " << message << std::endl;
-        return before(kExitUsage, "image-digest", message);
+        return before(Refusal::ImageDigest, message);
     }
     if (const auto rest = image.remainder(); rest != 0) {
         err << "warning: the last " << rest << " bytes of " << name
@@ -166,7 +163,7 @@ int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome)
             const std::string message =
                 "the record " + Printable(options.record) + " cannot be written: " + error;
             err << kProgram << ": " << message << ". Nothing was flashed." << std::endl;
-            return before(kExitUsage, "record-unwritable", message);
+            return before(Refusal::RecordUnwritable, message);
         }
         session.recorder = &*recorder;
     }
@@ -180,10 +177,9 @@ int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome)
     OpenDevice velt;
     std::string missing;
     if (const auto status = Discover(session, options, velt, missing)) {
-        return before(*status,
-                      *status == kExitNoDevice ? "no-device"
-                      : *status == kExitUsage  ? "ambiguous-device"
-                                               : "interrupted",
+        return before(*status == kExitNoDevice ? Refusal::NoDevice
+                      : *status == kExitUsage  ? Refusal::AmbiguousDevice
+                                               : Refusal::Interrupted,
                       missing);
     }
     const HidInterfaceInfo& found = velt.info;
@@ -251,9 +247,9 @@ int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome)
     }
     // Flashed but not recorded is not done as asked.
     Outcome told = said;
+    told.exitStatus = RecordedStatus(said.exitStatus, !unrecorded.empty());
     if (!unrecorded.empty()) {
         err << unrecorded << std::endl;
-        told.exitStatus = said.exitStatus == kExitSuccess ? kExitOutputLost : said.exitStatus;
     }
     if (options.json) {
         if (!unrecorded.empty()) {
@@ -563,11 +559,12 @@ int RunDetached(const std::vector<std::string>& args, const CliStreams& streams,
     // learns why nothing happened.
     const auto optionsEnd = std::find(args.begin(), args.end(), "--");
     if (!usage.empty() && std::find(args.begin(), optionsEnd, "--json") != optionsEnd) {
+        const Outcome refused = OutcomeOf(Refusal::Usage, usage);
         streams.out << JsonText({{"event", "result"},
-                                 {"result", "failure"},
-                                 {"exit", kExitUsage},
-                                 {"error", "usage"},
-                                 {"message", usage}})
+                                 {"result", refused.result},
+                                 {"exit", refused.exitStatus},
+                                 {"error", refused.error},
+                                 {"message", refused.brief}})
                     << std::endl;
     }
     return status;

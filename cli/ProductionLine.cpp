@@ -25,12 +25,7 @@ std::string PlaceOf(const HidInterfaceInfo& info) {
 }
 
 Outcome DeviceRun::outcome() const {
-    Outcome outcome = OutcomeOf(result);
-    if (!problem.empty()) {
-        outcome.result = "failure";
-        outcome.reason = problem;
-    }
-    return outcome;
+    return problem.empty() ? OutcomeOf(result) : OutcomeOf(Refusal::Unopened, problem);
 }
 
 ProductionLine::ProductionLine(Session& session, const FlashOptions& options,
@@ -80,18 +75,15 @@ bool ProductionLine::Running() const {
 
 int ProductionLine::Finish() {
     JoinAll();
-    int succeeded = 0;
-    bool interrupted = false;
+    std::vector<int> statuses;
     for (const DeviceRun& run : runs_) {
-        const int status = run.outcome().exitStatus;
-        succeeded += status == kExitSuccess ? 1 : 0;
-        interrupted = interrupted || status == kExitInterrupted;
+        statuses.push_back(run.outcome().exitStatus);
     }
+    const int succeeded =
+        static_cast<int>(std::count(statuses.begin(), statuses.end(), kExitSuccess));
     const int failed = static_cast<int>(runs_.size()) - succeeded;
-    const bool unrecorded = session_.recorder != nullptr && session_.recorder->Failed();
-    const int status = failed > 0   ? (interrupted ? kExitInterrupted : kExitUpdateFailed)
-                       : unrecorded ? kExitOutputLost
-                                    : kExitSuccess;
+    const int status =
+        CombinedStatus(statuses, session_.recorder != nullptr && session_.recorder->Failed());
     if (!runs_.empty()) {
         PrintTable();
     }
@@ -153,9 +145,7 @@ void ProductionLine::Run(DeviceRun& run) {
     }
     if (options_.json) {
         Outcome told = outcome;
-        if (run.unrecorded && told.exitStatus == kExitSuccess) {
-            told.exitStatus = kExitOutputLost;  // flashed, but the record does not say so
-        }
+        told.exitStatus = RecordedStatus(outcome.exitStatus, run.unrecorded);
         json.Result(told, run.result, outcome.reason);
     }
     board_.Finish(run.row, std::string(outcome.result) + ", " + Records(run) + " records in " +

@@ -36,8 +36,9 @@ UpdateError Error(UpdateErrorKind kind, int total = 0) {
     return error;
 }
 
-UpdateError TooShort(std::uint16_t length, std::uint16_t needed, int total = 0) {
-    UpdateError error = Error(UpdateErrorKind::ReportTooShort, total);
+UpdateError TooShort(UpdateErrorKind kind, std::uint16_t length, std::uint16_t needed,
+                     int total = 0) {
+    UpdateError error = Error(kind, total);
     error.featureReportLength = length;
     error.neededLength = needed;
     return error;
@@ -49,7 +50,8 @@ std::optional<UpdateError> SwitchToBootloader(UpdateContext& context) {
     OpenDevice& velt = context.velt;
     context.listener.OnPhase(UpdatePhase::SwitchingToBootloader);
     if (velt.featureReportLength < kMinModeSwitchLength) {
-        return TooShort(velt.featureReportLength, kMinModeSwitchLength);
+        return TooShort(UpdateErrorKind::SwitchTooShort, velt.featureReportLength,
+                        kMinModeSwitchLength);
     }
     try {
         SendModeSwitchReport(*velt.hid, velt.featureReportLength);
@@ -94,7 +96,8 @@ std::optional<CancelCause> WaitForBootloader(UpdateContext& context) {
 std::optional<UpdateError> Probe(UpdateContext& context, int total) {
     const OpenDevice& velt = context.velt;
     if (velt.featureReportLength < kMinDataReportLength) {
-        return TooShort(velt.featureReportLength, kMinDataReportLength, total);
+        return TooShort(UpdateErrorKind::RecordTooShort, velt.featureReportLength,
+                        kMinDataReportLength, total);
     }
     context.clock.SleepMs(kCountingPauseMs);
     context.listener.OnProgress(0, total);

@@ -186,11 +186,11 @@ TEST_F(UpdateTest, DeviceFailuresEndTheTransferAndSayWhatHappened) {
         {0, 0, true, 41, UpdateErrorKind::ProbeFailed, 0,
          "The device did not answer. No firmware was written. The Velt-USB waits in its "
          "bootloader: start the update again."},
-        {0, 0, false, 40, UpdateErrorKind::ReportTooShort, 0,
+        {0, 0, false, 40, UpdateErrorKind::RecordTooShort, 0,
          "The device's feature report holds 40 bytes; a firmware record needs at least 41. The "
          "device cannot take this firmware. No firmware was written; the Velt-USB now waits in "
          "its bootloader."},
-        {0, 0, false, 3, UpdateErrorKind::ReportTooShort, 0,
+        {0, 0, false, 3, UpdateErrorKind::SwitchTooShort, 0,
          "The device's feature report holds 3 bytes; the switch to the bootloader needs at "
          "least 4. The device cannot be updated. No firmware was written."},
     };
