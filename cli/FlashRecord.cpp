@@ -7,7 +7,7 @@
 
 #include "Product.h"
 #include "cli/Json.h"
-#include "cli/Session.h"
+#include "cli/Program.h"
 #include "cli/Text.h"
 #include "device/IdentityText.h"
 #include "platform/AppendFile.h"

@@ -6,10 +6,9 @@
 #include <regex>
 #include <vector>
 
-#include "cli/Cli.h"
 #include "cli/FlashRecord.h"
 #include "cli/Json.h"
-#include "cli/Session.h"
+#include "cli/Program.h"
 #include "cli/Text.h"
 
 namespace velt::cli {

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "cli/DeviceListing.h"
+#include "cli/FlashRecord.h"
 #include "cli/Progress.h"
 #include "cli/RunListener.h"
 #include "cli/Text.h"

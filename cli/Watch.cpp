@@ -5,6 +5,7 @@
 #include <set>
 
 #include "cli/DeviceListing.h"
+#include "cli/FlashRecord.h"
 #include "cli/Json.h"
 #include "cli/ProductionLine.h"
 #include "cli/Text.h"
