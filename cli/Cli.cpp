@@ -7,6 +7,7 @@
 #include <variant>
 
 #include "cli/DetachedOutput.h"
+#include "cli/DeviceFlash.h"
 #include "cli/DeviceListing.h"
 #include "cli/FlashRecord.h"
 #include "cli/History.h"
@@ -198,35 +199,20 @@ int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome)
     settings.redraw = session.terminalOut;
     settings.timeoutMs = options.timeoutMs;
     TerminalReporter reporter(out, err, session.clock, session.interrupts, settings);
-    json.SetInner(reporter);
-    UpdateListener& listener = options.json ? static_cast<UpdateListener&>(json) : reporter;
     // Followed by its location (its serial number where there is none), so that another
     // Velt-USB coming back in bootloader mode first is never taken for it.
-    UpdateContext context{session.backend, session.clock, velt,
-                          listener,        load,          Following(session.backend, velt)};
-    const std::optional<std::uint16_t> versionBefore = found.version;
-    const HidInterfaceInfo device = found;
-    std::optional<std::string> serial;
+    DeviceFilter following = Following(session.backend, velt);
+    FlashedDevice device;
+    device.info = found;
     if (recorder) {
-        try {
-            serial = velt.hid->GetString(HidString::SerialNumber);
-            if (serial->empty()) {
-                serial.reset();
-            }
-        } catch (const DeviceError&) {
-            // Kept without one.
-        }
+        device.serial = SerialNumberOf(velt);
     }
-    const std::uint64_t startMs = session.clock.NowMs();
-    const UpdateResult result = UpdateFirmware(context);
+    device.startMs = session.clock.NowMs();
+    UpdateDevice(session, options, load, velt, std::move(following), reporter, json, device);
+    const UpdateResult& result = device.result;
     outcome = result.outcome;
     const Outcome said = OutcomeOf(result, options.timeoutText);
-    std::string unrecorded;
-    if (recorder) {
-        unrecorded =
-            RecordEnd(*recorder, device, serial, versionBefore,
-                      ResultFields(said, result, said.brief), session.clock.NowMs() - startMs);
-    }
+    const std::string unrecorded = RecordDevice(session, options, json, device, said, said.brief);
     switch (result.outcome) {
         case UpdateOutcome::Success:
             out << "Done: " << RecordCount(static_cast<std::uint64_t>(result.recordsSent)) << " ("
@@ -252,11 +238,6 @@ int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome)
         err << unrecorded << std::endl;
     }
     if (options.json) {
-        if (!unrecorded.empty()) {
-            json.SetDevice(PlaceOf(device));
-            json.Emit("record-failed", {{"message", unrecorded}});
-            json.SetDevice("");
-        }
         if (session.beforeLast) {
             session.beforeLast(result.outcome);
         }

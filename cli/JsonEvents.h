@@ -28,6 +28,7 @@ class JsonEvents final : public UpdateListener {
     void SetInner(UpdateListener& inner) { inner_ = &inner; }
     // Every object names this device (its location or path) from now on.
     void SetDevice(std::string device) { device_ = std::move(device); }
+    const std::string& device() const { return device_; }
     // The lock shared by every JsonEvents writing to the same stream.
     void ShareLock(std::mutex& writing) { writing_ = &writing; }
 

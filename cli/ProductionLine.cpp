@@ -21,10 +21,6 @@ std::string Records(const DeviceRun& run) {
 
 }  // namespace
 
-std::string PlaceOf(const HidInterfaceInfo& info) {
-    return info.location.empty() ? info.path : info.location;
-}
-
 Outcome DeviceRun::outcome() const {
     return problem.empty() ? OutcomeOf(result) : OutcomeOf(Refusal::Unopened, problem);
 }
@@ -106,7 +102,6 @@ int ProductionLine::Finish() {
 void ProductionLine::Run(DeviceRun& run) {
     RunListener listener(board_, run.row, session_.clock, session_.interrupts, options_.timeoutMs);
     JsonEvents json(session_.io.out, session_.clock);
-    json.SetInner(listener);
     json.SetDevice(PlaceOf(run.info));
     json.ShareLock(jsonLock_);
     OpenDevice velt;
@@ -115,34 +110,22 @@ void ProductionLine::Run(DeviceRun& run) {
         run.problem = unusable.empty()
                           ? std::string("gone before it could be opened")
                           : "cannot be opened: " + OpenErrorText(unusable.front().error.kind());
+        run.endMs = session_.clock.NowMs();
     } else {
-        run.versionBefore = velt.info.version;
         if (options_.json) {
             json.Device(velt, run.serial);
         }
-        UpdateContext context{session_.backend,
-                              session_.clock,
-                              velt,
-                              options_.json ? static_cast<UpdateListener&>(json) : listener,
-                              image_,
-                              Following(session_.backend, run.info.location, run.serial)};
-        run.result = UpdateFirmware(context);
+        UpdateDevice(session_, options_, image_, velt,
+                     Following(session_.backend, run.info.location, run.serial), listener, json,
+                     run);
     }
-    run.endMs = session_.clock.NowMs();
     const Outcome outcome = run.outcome();
     // On disk before its result is told, so that the result's status counts a lost entry.
-    std::string unrecorded;
-    if (session_.recorder != nullptr) {
-        unrecorded =
-            RecordEnd(*session_.recorder, run.info, run.serial, run.versionBefore,
-                      ResultFields(outcome, run.result, outcome.reason), run.endMs - run.startMs);
-    }
+    const std::string unrecorded =
+        RecordDevice(session_, options_, json, run, outcome, outcome.reason);
     if (!unrecorded.empty()) {
         run.unrecorded = true;
         board_.Message(unrecorded, true);
-        if (options_.json) {
-            json.Emit("record-failed", {{"message", unrecorded}});
-        }
     }
     if (options_.json) {
         Outcome told = outcome;
