@@ -2,9 +2,11 @@
 
 #include "device/PlatformWords.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "cli/Json.h"
+#include "cli/Program.h"
 #include "cli/Text.h"
 #include "device/Discovery.h"
 #include "device/IdentityText.h"
@@ -139,6 +141,23 @@ void PrintListingJson(std::ostream& out, const std::vector<ListedDevice>& device
         }
         out << JsonText(line) << '\n';
     }
+}
+
+int List(HidBackend& backend, std::ostream& out, std::ostream& err, bool json) {
+    const std::vector<ListedDevice> devices = ListVeltDevices(backend);
+    if (devices.empty()) {
+        err << kProgram << ": no Velt-USB found" << std::endl;
+        return kExitNoDevice;
+    }
+    if (json) {
+        PrintListingJson(out, devices);
+    } else {
+        PrintListing(out, devices);
+    }
+    out.flush();
+    const bool usable = std::any_of(devices.begin(), devices.end(),
+                                    [](const ListedDevice& device) { return !device.openError; });
+    return usable ? kExitSuccess : kExitNoDevice;
 }
 
 }  // namespace velt::cli
