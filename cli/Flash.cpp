@@ -124,8 +124,8 @@ int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome)
         return before(Refusal::ImageDigest, message);
     }
     if (const auto rest = image.remainder(); rest != 0) {
-        err << "warning: the last " << rest << " bytes of " << name
-            << " do not fill a 40-byte record and will not be sent" << std::endl;
+        err << "warning: the last " << rest << " bytes of " << name << " do not fill a "
+            << protocol::recordSize << "-byte record and will not be sent" << std::endl;
     }
     // A factory must not flash what it cannot record: the record is tried first.
     std::optional<FlashRecorder> recorder;

@@ -49,9 +49,9 @@ UpdateError TooShort(UpdateErrorKind kind, std::uint16_t length, std::uint16_t n
 std::optional<UpdateError> SwitchToBootloader(UpdateContext& context) {
     OpenDevice& velt = context.velt;
     context.listener.OnPhase(UpdatePhase::SwitchingToBootloader);
-    if (velt.featureReportLength < kMinModeSwitchLength) {
+    if (velt.featureReportLength < protocol::modeSwitchReportLength) {
         return TooShort(UpdateErrorKind::SwitchTooShort, velt.featureReportLength,
-                        kMinModeSwitchLength);
+                        protocol::modeSwitchReportLength);
     }
     try {
         SendModeSwitchReport(*velt.hid, velt.featureReportLength);
@@ -95,9 +95,9 @@ std::optional<CancelCause> WaitForBootloader(UpdateContext& context) {
 // `total` first. Returns the failure when its report is too short or it does not answer.
 std::optional<UpdateError> Probe(UpdateContext& context, int total) {
     const OpenDevice& velt = context.velt;
-    if (velt.featureReportLength < kMinDataReportLength) {
+    if (velt.featureReportLength < protocol::dataReportLength) {
         return TooShort(UpdateErrorKind::RecordTooShort, velt.featureReportLength,
-                        kMinDataReportLength, total);
+                        protocol::dataReportLength, total);
     }
     context.clock.SleepMs(kCountingPauseMs);
     context.listener.OnProgress(0, total);

@@ -3,12 +3,15 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <stdexcept>
 
 #include "device/Discovery.h"
+#include "device/VeltProtocol.h"
 #include "device/simulated/SimulatedBus.h"
 #include "platform/FileRead.h"
 #include "tests/support/FileKinds.h"
 #include "tests/support/TempDir.h"
+#include "update/DeviceProtocol.h"
 #include "update/Outcome.h"
 #include "update/UpdateSequence.h"
 
@@ -332,6 +335,15 @@ TEST(ImageFileTest, AFileThatGrewAfterItsSizeWasTakenIsReadToTheLimitAndNoFurthe
         EXPECT_EQ(actual - left, consumed) << actual;
         EXPECT_EQ(read.bytes.size(), status == Status::Ok ? actual : 0U) << actual;
     }
+}
+
+TEST(DataReportTest, ARecordFillsItsFrameBehindTheIdAndALongerOneIsRefused) {
+    DataReport report(protocol::dataReportLength);
+    const std::vector<std::uint8_t> record(protocol::recordSize, 0xAB);
+    EXPECT_NO_THROW(report.Fill(record));
+    const std::vector<std::uint8_t> tooLong(protocol::recordSize + 1, 0xAB);
+    EXPECT_THROW(report.Fill(tooLong), std::length_error);
+    EXPECT_THROW(DataReport(0).Fill({}), std::length_error);
 }
 
 }  // namespace
