@@ -96,7 +96,7 @@ void DescribeFailure(const UpdateError& error, Outcome& outcome) {
 }
 
 void DescribeCancel(const UpdateResult& result, std::string_view timeoutSeconds, Outcome& outcome) {
-    outcome.error = "cancelled";
+    outcome.error = OutcomeName(UpdateOutcome::Cancelled);
     outcome.brief = "cancelled";
     if (result.cause == CancelCause::Timeout) {
         outcome.exitStatus = kExitTimedOut;
