@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <system_error>
 
 #include "Product.h"
 #include "app/IdentityDisplay.h"
 #include "app/Layout.h"
 #include "device/PlatformWords.h"
+#include "platform/FileRead.h"
 #include "update/FirmwareImage.h"
 #include "update/Outcome.h"
 #include "update/UpdateSequence.h"
@@ -52,15 +52,6 @@ class WindowIdentityLabels final : public IdentityLabels {
 };
 
 }  // namespace
-
-bool FileExists(const std::string& path) {
-    std::error_code ec;
-    // Anything the file system can describe counts: a file, a folder, whatever its
-    // attributes.
-    // The program's strings are UTF-8; a narrow path would be read in the system's code page.
-    const std::filesystem::path native(std::u8string(path.begin(), path.end()));
-    return std::filesystem::exists(std::filesystem::symlink_status(native, ec)) && !ec;
-}
 
 FrmMain::FrmMain(WindowSystem& window, HidBackend& backend, Clock& clock,
                  std::string applicationFolder, std::string imageArgument, DeviceMonitor* monitor)
