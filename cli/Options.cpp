@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include <CLI/CLI.hpp>
+
 #include "Product.h"
 #include "cli/SimulationOptions.h"
 #include "cli/Text.h"
