@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <system_error>
 
 #include "Product.h"
 #include "app/IdentityDisplay.h"
 #include "app/Layout.h"
 #include "device/PlatformWords.h"
+#include "platform/FileRead.h"
 #include "update/FirmwareImage.h"
 #include "update/Outcome.h"
 #include "update/UpdateSequence.h"
@@ -17,7 +17,6 @@ namespace velt {
 
 namespace {
 
-constexpr const char* kFileErrorTitle = "File Error";
 constexpr const char* kDeferredTitle = "Velt-USB Firmware Update - closes when the update ends";
 // How often the idle window asks the monitor; the monitor tells at once, so a plugged
 // device shows within this.
@@ -53,15 +52,6 @@ class WindowIdentityLabels final : public IdentityLabels {
 };
 
 }  // namespace
-
-bool FileExists(const std::string& path) {
-    std::error_code ec;
-    // Anything the file system can describe counts: a file, a folder, whatever its
-    // attributes.
-    // The program's strings are UTF-8; a narrow path would be read in the system's code page.
-    const std::filesystem::path native(std::u8string(path.begin(), path.end()));
-    return std::filesystem::exists(std::filesystem::symlink_status(native, ec)) && !ec;
-}
 
 FrmMain::FrmMain(WindowSystem& window, HidBackend& backend, Clock& clock,
                  std::string applicationFolder, std::string imageArgument, DeviceMonitor* monitor)
@@ -113,8 +103,9 @@ void FrmMain::Form_Activate() {
     }
     activated_ = true;
     if (fileMissing) {
-        window_.MessageBox(fileError_, kFileErrorTitle, kMessageBoxCritical);
-        window_.Unload(kExitUpdateFailed);
+        const Outcome refused = OutcomeOf(Refusal::ImageMissing, fileError_);
+        window_.MessageBox(refused.reason, refused.heading, kMessageBoxCritical);
+        window_.Unload(refused.exitStatus);
         return;
     }
     // A device that is present but may not be opened would otherwise look like no

@@ -13,9 +13,6 @@
 
 namespace velt {
 
-// True when the platform can tell anything about the path: a file, a folder, anything.
-bool FileExists(const std::string& path);
-
 // The one window's logic: start-up, identity display, the update button and shut-down.
 // It reaches the window only through WindowSystem and the device only through the
 // backend; it renders what the update reports.

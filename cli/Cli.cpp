@@ -3,467 +3,49 @@
 #include <algorithm>
 #include <memory>
 #include <optional>
+#include <variant>
 
-#include <CLI/CLI.hpp>
-
-#include "Product.h"
 #include "cli/DetachedOutput.h"
 #include "cli/DeviceListing.h"
+#include "cli/Flash.h"
 #include "cli/History.h"
-#include "cli/JsonEvents.h"
+#include "cli/Json.h"
 #include "cli/LoggingBackend.h"
-#include "cli/ProductionLine.h"
+#include "cli/Options.h"
 #include "cli/Session.h"
 #include "cli/SimulationOptions.h"
-#include "cli/TerminalReporter.h"
-#include "cli/Text.h"
-#include "cli/Watch.h"
-#include "device/Discovery.h"
-#include "device/IdentityText.h"
-#include "device/PlatformWords.h"
-#include "device/VeltProtocol.h"
 #include "device/simulated/BusMonitor.h"
 #include "device/simulated/SimulatedBus.h"
 #include "device/simulated/SimulatedSetup.h"
-#include "platform/Sha256.h"
-#include "update/FirmwareImage.h"
 #include "update/Outcome.h"
-#include "update/UpdateSequence.h"
 
 namespace velt::cli {
 
 namespace {
 
-void ReportUnusable(Session& session, const std::vector<UnusableDevice>& unusable) {
-    for (const UnusableDevice& device : unusable) {
-        session.io.err << "  " << Printable(device.info.path) << ": "
-                       << OpenErrorText(device.error.kind()) << '\n';
-        if (device.error.kind() == DeviceErrorKind::PermissionDenied) {
-            session.io.err << "  hint: " << PermissionHint() << '\n';
-        }
-    }
-}
-
-int List(Session& session, bool json) {
-    const std::vector<ListedDevice> devices = ListVeltDevices(session.backend);
-    if (devices.empty()) {
-        session.io.err << kProgram << ": no Velt-USB found" << std::endl;
-        return kExitNoDevice;
-    }
-    if (json) {
-        PrintListingJson(session.io.out, devices);
-    } else {
-        PrintListing(session.out, devices);
-    }
-    session.io.out.flush();
-    const bool usable = std::any_of(devices.begin(), devices.end(),
-                                    [](const ListedDevice& device) { return !device.openError; });
-    return usable ? kExitSuccess : kExitNoDevice;
-}
-
-// Discovery, polling every 100 ms while --wait allows. Returns an exit status when no
-// device is to be had, with the words said in `message`.
-std::optional<int> Discover(Session& session, const FlashOptions& options, OpenDevice& velt,
-                            std::string& message) {
-    std::vector<UnusableDevice> unusable;
-    std::vector<NamedDevice> named;
-    const auto status = WaitForDevice(session, options.waitMs, [&] {
-        unusable.clear();
-        if (options.device.empty()) {
-            return OpenFirstVelt(session.backend, velt, &unusable);
-        }
-        // Chosen by name; from then on followed by its place, whatever path it gets.
-        named = DevicesNamed(session.backend, options.device);
-        return named.size() > 1 ||
-               (named.size() == 1 &&
-                OpenFirstVelt(session.backend, velt, &unusable, AtPlaceOf(named.front().info)));
-    });
-    if (named.size() > 1) {
-        // Flashing either could write the wrong device: the person says which.
-        const std::string name = Printable(options.device);
-        message = "'" + name + "' names more than one Velt-USB:";
-        std::string forms;
-        for (const NamedDevice& device : named) {
-            message += " the one at " + Printable(PlaceOf(device.info)) + " by its " +
-                       device.kind.by + (&device == &named.back() ? ";" : ",");
-            const std::string form = device.kind.prefix + name;
-            if (forms.find(form) == forms.npos) {
-                forms += (forms.empty() ? "" : " or ") + form;
-            }
-        }
-        message += " say " + forms + ". Nothing was flashed.";
-        session.io.err << kProgram << ": " << message << std::endl;
-        return kExitUsage;
-    }
-    if (status == kExitNoDevice) {
-        if (options.device.empty()) {
-            message = "no Velt-USB found";
-            session.io.err << kProgram << ": " << message << std::endl;
-        } else {
-            message = "no Velt-USB at '" + Printable(options.device) + "'";
-            session.io.err << kProgram << ": " << message
-                           << " (a location, path or serial number as `list` shows them)"
-                           << std::endl;
-        }
-        ReportUnusable(session, unusable);
-    }
-    if (status == kExitInterrupted) {
-        message = "interrupted";
-    }
-    return status;
-}
-
-int Flash(Session& session, const FlashOptions& options, UpdateOutcome& outcome) {
-    std::ostream& out = session.out;
-    std::ostream& err = session.io.err;
-    JsonEvents json(session.io.out, session.clock);
-    // Every way out before the update: the exit status, and with --json the result line.
-    const auto before = [&](int status, const char* error, const std::string& message) {
-        if (options.json) {
-            if (session.beforeLast) {
-                session.beforeLast(UpdateOutcome::None);
-            }
-            Outcome none;
-            none.exitStatus = status;
-            none.result = "none";
-            none.error = error;
-            json.Result(none, {}, message);
-        }
-        return status;
-    };
-
-    // Read and checked once; the update sends exactly these bytes.
-    const std::string name = Printable(options.image);
-    const ImageLoad load = LoadFirmwareImage(options.image, name);
-    if (!load.image) {
-        err << kProgram << ": " << load.message << std::endl;
-        return before(kExitUsage, "image-unusable", load.message);
-    }
-    const FirmwareImage& image = *load.image;
-    // Before anything is sent, so that it can be checked against the published digest.
-    const std::string sha256 = Sha256Hex(image.bytes());
-    out << "Image " << name << ": " << WithThousands(image.size()) << " bytes, "
-        << RecordCount(image.wholeRecords()) << ", SHA-256 " << sha256 << std::endl;
-    if (options.json) {
-        json.Image(options.image, image, sha256);
-    }
-    if (!options.expectSha256.empty() && options.expectSha256 != sha256) {
-        const std::string message = name + " is not the expected image: its SHA-256 is " + sha256 +
-                                    ", not " + options.expectSha256 + ". Nothing was flashed.";
-        err << kProgram << ": " << message << std::endl;
-        return before(kExitUsage, "image-digest", message);
-    }
-    if (const auto rest = image.remainder(); rest != 0) {
-        err << "warning: the last " << rest << " bytes of " << name
-            << " do not fill a 40-byte record and will not be sent" << std::endl;
-    }
-    // A factory must not flash what it cannot record: the record is tried first.
-    std::optional<FlashRecorder> recorder;
-    if (!options.record.empty()) {
-        recorder.emplace(options.record, options.image, image.size(), sha256);
-        if (const std::string error = recorder->Check(); !error.empty()) {
-            const std::string message =
-                "the record " + Printable(options.record) + " cannot be written: " + error;
-            err << kProgram << ": " << message << ". Nothing was flashed." << std::endl;
-            return before(kExitUsage, "record-unwritable", message);
-        }
-        session.recorder = &*recorder;
-    }
-    if (options.all) {
-        return FlashAll(session, options, load, json);
-    }
-    if (options.watch) {
-        return WatchAndFlash(session, options, load, json);
-    }
-
-    OpenDevice velt;
-    std::string missing;
-    if (const auto status = Discover(session, options, velt, missing)) {
-        return before(*status,
-                      *status == kExitNoDevice ? "no-device"
-                      : *status == kExitUsage  ? "ambiguous-device"
-                                               : "interrupted",
-                      missing);
-    }
-    const HidInterfaceInfo& found = velt.info;
-    out << "Found the Velt-USB at " << Printable(found.path)
-        << (found.location.empty() ? "" : " (" + Printable(found.location) + ")") << ": "
-        << ModeName(found.productId) << " mode, " << Hex4(found.vendorId) << ':'
-        << Hex4(found.productId) << ", version" << FormatVersion(found.version) << std::endl;
-    if (options.json) {
-        json.Device(velt);
-    }
-    if (!ConfirmFlash(session, options, image, "the Velt-USB at " + Printable(found.path))) {
-        return kExitInterrupted;
-    }
-
-    TerminalReporter::Settings settings;
-    settings.redraw = session.terminalOut;
-    settings.timeoutMs = options.timeoutMs;
-    TerminalReporter reporter(out, err, session.clock, session.interrupts, settings);
-    json.SetInner(reporter);
-    UpdateListener& listener = options.json ? static_cast<UpdateListener&>(json) : reporter;
-    // Followed by its location (its serial number where there is none), so that another
-    // Velt-USB coming back in bootloader mode first is never taken for it.
-    UpdateContext context{session.backend, session.clock, velt,
-                          listener,        load,          Following(session.backend, velt)};
-    const std::optional<std::uint16_t> versionBefore = found.version;
-    const HidInterfaceInfo device = found;
-    std::optional<std::string> serial;
-    if (recorder) {
-        try {
-            serial = velt.hid->GetString(HidString::SerialNumber);
-            if (serial->empty()) {
-                serial.reset();
-            }
-        } catch (const DeviceError&) {
-            // Kept without one.
-        }
-    }
-    const std::uint64_t startMs = session.clock.NowMs();
-    const UpdateResult result = UpdateFirmware(context);
-    outcome = result.outcome;
-    const Outcome said = OutcomeOf(result, options.timeoutText);
-    std::string unrecorded;
-    if (recorder) {
-        unrecorded =
-            RecordEnd(*recorder, device, serial, versionBefore,
-                      ResultFields(said, result, said.brief), session.clock.NowMs() - startMs);
-    }
-    switch (result.outcome) {
-        case UpdateOutcome::Success:
-            out << "Done: " << RecordCount(static_cast<std::uint64_t>(result.recordsSent)) << " ("
-                << WithThousands(static_cast<std::uint64_t>(result.recordsSent) *
-                                 protocol::recordSize)
-                << " bytes) written to the Velt-USB." << std::endl;
-            break;
-        case UpdateOutcome::Failure:
-            break;  // the reporter said why
-        case UpdateOutcome::None:
-            err << kProgram << ": " << said.brief << std::endl;
-            break;
-        case UpdateOutcome::Cancelled:
-            // What went wrong is said in the program's name; a stop the user asked for is not.
-            err << (result.cause == CancelCause::Timeout ? std::string(kProgram) + ": " : "")
-                << said.cancelText << std::endl;
-            break;
-    }
-    // Flashed but not recorded is not done as asked.
-    Outcome told = said;
-    if (!unrecorded.empty()) {
-        err << unrecorded << std::endl;
-        told.exitStatus = said.exitStatus == kExitSuccess ? kExitOutputLost : said.exitStatus;
-    }
-    if (options.json) {
-        if (!unrecorded.empty()) {
-            json.SetDevice(PlaceOf(device));
-            json.Emit("record-failed", R"(,"message":)" + JsonString(unrecorded));
-            json.SetDevice("");
-        }
-        if (session.beforeLast) {
-            session.beforeLast(result.outcome);
-        }
-        json.Result(told, result, said.brief);
-    }
-    return told.exitStatus;
-}
-
 // Runs the command; a usage error's message is left in `usage` as well.
 int RunCommand(const std::vector<std::string>& args, const CliStreams& streams,
                CliEnvironment& environment, std::string& usage) {
-    const auto usageError = [&](const std::string& message) {
-        streams.err << kProgram << ": " << message << std::endl;
-        usage = message;
-        return kExitUsage;
-    };
-    CLI::App app{"Writes firmware into the Velt-USB."};
-    app.name(kProgram);
-    app.set_version_flag("--version", product::versionText);
-    app.require_subcommand(1);
-    app.footer(
-        "Exit status: 0 done, 1 update failed, 2 usage or image error, 3 no device, "
-        "4 timed out, 5 done but the output or the record could not be written, 130 "
-        "interrupted or not "
-        "confirmed.\n"
-        "Without a terminal on standard input (in scripts) flash does not ask before it "
-        "starts.");
-
-    bool verbose = false;
-    FlashOptions flashOptions;
-    SimulationOptions simulation;
-    app.add_flag("-v,--verbose", verbose, "Log every device operation to standard error");
-    app.add_flag("-y,--yes", flashOptions.yes, "Flash without asking");
-    app.add_flag("--json", flashOptions.json,
-                 "Flash prints one JSON object a line on standard output, for programs to follow");
-    simulation.AddTo(app);
-
-    CLI::App* list = app.add_subcommand("list", "List the Velt-USB devices present");
-    list->fallthrough();
-    CLI::App* flash = app.add_subcommand("flash", "Write a firmware image into the Velt-USB");
-    flash->fallthrough();
-    flash->add_option("IMAGE", flashOptions.image, "The firmware image")->required();
-    std::string waitText;
-    CLI::Option* waitOption =
-        flash
-            ->add_option("--wait", waitText,
-                         "Wait for a device to appear, at most SECONDS (default: without limit)")
-            ->expected(0, 1);
-    CLI::Option* deviceOption = flash->add_option(
-        "--device", flashOptions.device,
-        "Flash only this device: its location, path or serial number, as `list` shows them");
-    CLI::Option* allOption =
-        flash
-            ->add_flag("--all", flashOptions.all,
-                       "Flash every Velt-USB present at once, each at its own pace; a table at "
-                       "the end")
-            ->excludes(deviceOption);
-    CLI::Option* watchOption =
-        flash
-            ->add_flag("--watch", flashOptions.watch,
-                       "Flash every Velt-USB as it is plugged in, each once, until Ctrl-C")
-            ->excludes(deviceOption)
-            ->excludes(allOption)
-            ->excludes(waitOption);
-    flash
-        ->add_flag("--new-only", flashOptions.newOnly,
-                   "With --watch: leave the devices present at the start alone")
-        ->needs(watchOption);
-    CLI::Option* expectOption = flash->add_option(
-        "--expect-sha256", flashOptions.expectSha256,
-        "Flash only an image with this SHA-256 (64 hexadecimal digits), the published one");
-    CLI::Option* recordOption = flash->add_option(
-        "--record", flashOptions.record,
-        "Append each device's end to this file, one JSON object a line, on disk before the "
-        "next device starts");
-    flash
-        ->add_flag("--again", flashOptions.again,
-                   "With --watch --record: flash a device again that the record has as done")
-        ->needs(watchOption)
-        ->needs(recordOption);
-    flash
-        ->add_option("--timeout", flashOptions.timeoutText,
-                     "Bound in seconds on the wait for the bootloader after the mode switch; 0: "
-                     "none")
-        ->capture_default_str();
-
-    CLI::App* history =
-        app.add_subcommand("history", "Show what a flash record (--record) says, oldest first");
-    history->fallthrough();
-    HistoryOptions historyOptions;
-    history->add_option("FILE", historyOptions.file, "The record")->required();
-    CLI::Option* serialOption =
-        history->add_option("--serial", historyOptions.serial, "Only the device with this serial");
-    CLI::Option* sinceOption =
-        history->add_option("--since", historyOptions.since,
-                            "Only from this UTC date or time on: 2026-12-07 or 2026-12-07T08:00");
-
-    std::vector<const char*> argv{kProgram};
-    for (const std::string& arg : args) {
-        argv.push_back(arg.c_str());
+    const auto parsed = ParseCommandLine(args, streams, usage);
+    if (const int* status = std::get_if<int>(&parsed)) {
+        return *status;
     }
-    // The parser reads `--wait ""` as a bare --wait (no limit); an empty value, as from an
-    // unset variable, is refused instead.
-    bool emptyWait = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        emptyWait = emptyWait || args[i] == "--wait=" ||
-                    (args[i] == "--wait" && i + 1 < args.size() && args[i + 1].empty());
+    const CommandLine& command = std::get<CommandLine>(parsed);
+    if (command.command == CommandLine::Command::History) {
+        return ShowHistory(command.history, streams.out, streams.err);
     }
-    try {
-        app.parse(static_cast<int>(argv.size()), argv.data());
-        simulation.Apply();
-    } catch (const CLI::ParseError& error) {
-        if (error.get_exit_code() == 0) {
-            return app.exit(error, streams.out, streams.err);  // --help, --version
-        }
-        // Quoted, so that an empty or blank argument is seen too.
-        std::string stray;
-        for (const std::string& extra : app.remaining(true)) {
-            stray += " '" + Printable(extra) + "'";
-        }
-        if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr) {
-            return usageError("not expected:" + stray);
-        }
-        // "FILE is required" alone leaves the user to guess which command wanted it.
-        std::string message = Printable(error.what());
-        const std::vector<CLI::App*> commands = app.get_subcommands();
-        if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr && !commands.empty()) {
-            message = commands.front()->get_name() + ": " + message;
-        }
-        // A word in the wrong place is often why something is missing: `foo history`.
-        if (!stray.empty()) {
-            message += "; not expected:" + stray;
-        }
-        return usageError(message);
-    }
-    if (history->parsed()) {
-        if (historyOptions.file.empty()) {
-            return usageError("history: FILE is empty: name the record that flash --record wrote");
-        }
-        if (sinceOption->count() > 0 && !ValidSince(historyOptions.since)) {
-            return usageError(
-                "--since takes a UTC date or time such as 2026-12-07 or "
-                "2026-12-07T08:00, not '" +
-                Printable(historyOptions.since) + "'");
-        }
-        // An empty serial number would show the devices that have none, or every device.
-        if (serialOption->count() > 0 && historyOptions.serial.empty()) {
-            return usageError("--serial is empty: name a device's serial number");
-        }
-        historyOptions.json = flashOptions.json;
-        return ShowHistory(historyOptions, streams.out, streams.err);
-    }
-    if (flash->parsed() && flashOptions.image.empty()) {
-        return usageError("IMAGE is empty: name the firmware image file");
-    }
-    // Seconds are checked here rather than by the parser, so that the message says in one
-    // line what the option takes. --wait without a value waits without limit.
-    const auto seconds = [&](const char* option, const std::string& text) {
-        const auto ms = ParseSeconds(text);
-        if (!ms) {
-            usageError(std::string(option) + " takes a number of seconds from 0 to " +
-                       std::to_string(kMaxSeconds) + ", not '" + Printable(text) + "'");
-        }
-        return ms;
-    };
-    if (expectOption->count() > 0) {
-        std::string& hex = flashOptions.expectSha256;
-        const std::string given = hex;
-        std::transform(hex.begin(), hex.end(), hex.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        if (hex.size() != 64 || hex.find_first_not_of("0123456789abcdef") != hex.npos) {
-            return usageError(
-                "--expect-sha256 takes the image's SHA-256 as 64 hexadecimal "
-                "digits, not '" +
-                Printable(given) + "'");
-        }
-    }
-    if (recordOption->count() > 0 && flashOptions.record.empty()) {
-        return usageError("--record is empty: name the file that keeps the record");
-    }
-    // An empty name would match nothing, or anything, depending on who reads it.
-    if (deviceOption->count() > 0 && flashOptions.device.empty()) {
-        return usageError("--device is empty: name a device's location, path or serial number");
-    }
-    if (waitOption->count() > 0) {
-        flashOptions.waitMs = waitText.empty() && !emptyWait ? 0 : seconds("--wait", waitText);
-        if (!flashOptions.waitMs) {
-            return kExitUsage;
-        }
-    }
-    const auto timeoutMs = seconds("--timeout", flashOptions.timeoutText);
-    if (!timeoutMs) {
-        return kExitUsage;
-    }
-    flashOptions.timeoutMs = *timeoutMs;
+    const FlashOptions& flashOptions = command.flash;
+    const bool verbose = command.verbose;
+    const bool listing = command.command == CommandLine::Command::List;
 
     std::unique_ptr<sim::SimulatedBus> bus;
     std::optional<sim::BusMonitor> busMonitor;
     std::vector<sim::SimulatedVelt*> velts;
     HidBackend* backend = &environment.backend;
     DeviceMonitor* monitor = environment.monitor;
-    if (simulation.simulate) {
+    if (command.simulate) {
         bus = std::make_unique<sim::SimulatedBus>(environment.clock);
-        velts = sim::PopulateBus(*bus, simulation.setup);
+        velts = sim::PopulateBus(*bus, command.setup);
         backend = bus.get();
         monitor = &busMonitor.emplace(*bus, environment.clock);
     }
@@ -481,28 +63,19 @@ int RunCommand(const std::vector<std::string>& args, const CliStreams& streams,
                     environment.terminalIn,
                     environment.terminalOut,
                     monitor};
-    // The simulated devices' summary: one line for the one device; with several, one line
-    // per device, named by its place. With --json it comes just before the last object, so
-    // that the result stays last.
+    // The simulated devices' summary; with --json just before the last object, so that the
+    // result stays last.
     // `list --json` prints devices and nothing else.
-    bool summarized = !simulation.simulate || (flashOptions.json && list->parsed());
+    bool summarized = !command.simulate || (flashOptions.json && listing);
     const auto summarize = [&](UpdateOutcome outcome) {
         if (summarized) {
             return;
         }
         summarized = true;
-        std::vector<std::string> lines;
-        if (velts.size() <= 1 && !flashOptions.all && !flashOptions.watch) {
-            lines.push_back(
-                sim::ResultLine(velts.empty() ? nullptr : velts.front(), OutcomeName(outcome)));
-        } else {
-            for (const sim::SimulatedVelt* velt : velts) {
-                lines.push_back(sim::DeviceLine(*velt));
-            }
-        }
-        for (const std::string& line : lines) {
+        const bool single = !flashOptions.all && !flashOptions.watch;
+        for (const std::string& line : SimulatedSummary(velts, single, outcome)) {
             if (flashOptions.json) {
-                streams.out << R"({"event":"simulated-device","line":)" << JsonString(line) << '}'
+                streams.out << JsonText({{"event", "simulated-device"}, {"line", line}})
                             << std::endl;
             } else {
                 streams.out << line << std::endl;
@@ -513,11 +86,11 @@ int RunCommand(const std::vector<std::string>& args, const CliStreams& streams,
         session.beforeLast = summarize;
     }
     UpdateOutcome outcome = UpdateOutcome::None;
-    if (flash->parsed() && streams.detach) {
+    if (!listing && streams.detach) {
         streams.detach();
     }
-    const int status =
-        list->parsed() ? List(session, flashOptions.json) : Flash(session, flashOptions, outcome);
+    const int status = listing ? List(session.backend, streams.out, streams.err, flashOptions.json)
+                               : Flash(session, flashOptions, outcome);
     summarize(outcome);
     return status;
 }
@@ -562,8 +135,13 @@ int RunDetached(const std::vector<std::string>& args, const CliStreams& streams,
     // learns why nothing happened.
     const auto optionsEnd = std::find(args.begin(), args.end(), "--");
     if (!usage.empty() && std::find(args.begin(), optionsEnd, "--json") != optionsEnd) {
-        streams.out << R"({"event":"result","result":"failure","exit":)" << kExitUsage
-                    << R"(,"error":"usage","message":)" << JsonString(usage) << '}' << std::endl;
+        const Outcome refused = OutcomeOf(Refusal::Usage, usage);
+        streams.out << JsonText({{"event", "result"},
+                                 {"result", refused.result},
+                                 {"exit", refused.exitStatus},
+                                 {"error", refused.error},
+                                 {"message", refused.brief}})
+                    << std::endl;
     }
     return status;
 }

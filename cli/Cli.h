@@ -7,22 +7,13 @@
 #include <vector>
 
 #include "cli/Interrupts.h"
+#include "cli/Program.h"
 #include "device/DeviceMonitor.h"
 #include "device/HidDevice.h"
 #include "platform/Clock.h"
 #include "update/Outcome.h"
 
 namespace velt::cli {
-
-// The exit statuses are the update's table's (update/Outcome.h).
-
-struct CliStreams {
-    std::istream& in;
-    std::ostream& out;
-    std::ostream& err;
-    // Called before a transfer: from then on writing never waits for a slow reader.
-    std::function<void()> detach = {};
-};
 
 // What the program runs on, passed in so that tests run it on a virtual clock against a
 // simulated bus of their own.

@@ -2,8 +2,11 @@
 
 #include "device/PlatformWords.h"
 
+#include <algorithm>
 #include <cstdio>
 
+#include "cli/Json.h"
+#include "cli/Program.h"
 #include "cli/Text.h"
 #include "device/Discovery.h"
 #include "device/IdentityText.h"
@@ -112,31 +115,49 @@ void PrintListing(std::ostream& out, const std::vector<ListedDevice>& devices) {
 void PrintListingJson(std::ostream& out, const std::vector<ListedDevice>& devices) {
     for (const ListedDevice& device : devices) {
         const HidInterfaceInfo& info = device.info;
-        std::string line = R"({"event":"device","path":)" + JsonString(info.path);
+        Json line{{"event", "device"}, {"path", info.path}};
         if (!info.location.empty()) {
-            line += R"(,"location":)" + JsonString(info.location);
+            line["location"] = info.location;
         }
-        line += R"(,"mode":")" + std::string(ModeName(info.productId)) + R"(","vendorId":")" +
-                Hex4(info.vendorId) + R"(","productId":")" + Hex4(info.productId) + '"';
+        line["mode"] = ModeName(info.productId);
+        line["vendorId"] = Hex4(info.vendorId);
+        line["productId"] = Hex4(info.productId);
         if (device.openError) {
-            line += R"(,"error":)" + JsonString(OpenErrorText(*device.openError));
+            line["error"] = OpenErrorText(*device.openError);
         } else {
-            line += R"(,"version":)" + JsonString(VersionText(info.version));
+            line["version"] = VersionText(info.version);
             const std::pair<const char*, const std::optional<std::string>*> strings[] = {
                 {"manufacturer", &device.manufacturer},
                 {"product", &device.product},
                 {"serial", &device.serial}};
             for (const auto& [name, text] : strings) {
                 if (*text) {
-                    line += std::string(R"(,")") + name + R"(":)" + JsonString(**text);
+                    line[name] = **text;
                 }
             }
             if (device.featureReportLength) {
-                line += R"(,"featureReport":)" + std::to_string(*device.featureReportLength);
+                line["featureReport"] = *device.featureReportLength;
             }
         }
-        out << line << "}\n";
+        out << JsonText(line) << '\n';
     }
+}
+
+int List(HidBackend& backend, std::ostream& out, std::ostream& err, bool json) {
+    const std::vector<ListedDevice> devices = ListVeltDevices(backend);
+    if (devices.empty()) {
+        err << kProgram << ": no Velt-USB found" << std::endl;
+        return kExitNoDevice;
+    }
+    if (json) {
+        PrintListingJson(out, devices);
+    } else {
+        PrintListing(out, devices);
+    }
+    out.flush();
+    const bool usable = std::any_of(devices.begin(), devices.end(),
+                                    [](const ListedDevice& device) { return !device.openError; });
+    return usable ? kExitSuccess : kExitNoDevice;
 }
 
 }  // namespace velt::cli

@@ -41,4 +41,8 @@ std::string OpenErrorText(DeviceErrorKind error);
 // error, the hint.
 void PrintListing(std::ostream& out, const std::vector<ListedDevice>& devices);
 
+// `list`: the present Velt-USBs on `out`, as text or with `json` as objects. Returns the exit
+// status: no device, or none that can be opened, is kExitNoDevice.
+int List(HidBackend& backend, std::ostream& out, std::ostream& err, bool json);
+
 }  // namespace velt::cli

@@ -6,7 +6,8 @@
 #include <vector>
 
 #include "Product.h"
-#include "cli/Session.h"
+#include "cli/Json.h"
+#include "cli/Program.h"
 #include "cli/Text.h"
 #include "device/IdentityText.h"
 #include "platform/AppendFile.h"
@@ -42,31 +43,32 @@ std::string UtcTime(std::chrono::system_clock::time_point when) {
 }
 
 std::string RecordLine(const FlashRecordEntry& entry) {
-    std::string line = R"({"time":)" + JsonString(entry.time) + R"(,"host":)" +
-                       JsonString(entry.host) + R"(,"tool":)" + JsonString(entry.tool) +
-                       R"(,"image":)" + JsonString(entry.image);
+    Json line{
+        {"time", entry.time}, {"host", entry.host}, {"tool", entry.tool}, {"image", entry.image}};
     // JSON holds only UTF-8: the name's own bytes beside it, so that the file can be found.
     if (!ValidUtf8(entry.image)) {
-        line += R"(,"imageHex":")";
+        std::string hex;
         for (const char byte : entry.image) {
-            line += "0123456789abcdef"[static_cast<unsigned char>(byte) >> 4];
-            line += "0123456789abcdef"[static_cast<unsigned char>(byte) & 0xF];
+            hex += "0123456789abcdef"[static_cast<unsigned char>(byte) >> 4];
+            hex += "0123456789abcdef"[static_cast<unsigned char>(byte) & 0xF];
         }
-        line += '"';
+        line["imageHex"] = hex;
     }
-    line += R"(,"bytes":)" + std::to_string(entry.bytes) + R"(,"sha256":)" +
-            JsonString(entry.sha256) + R"(,"device":)" + JsonString(entry.device);
+    line["bytes"] = entry.bytes;
+    line["sha256"] = entry.sha256;
+    line["device"] = entry.device;
     if (!entry.location.empty()) {
-        line += R"(,"location":)" + JsonString(entry.location);
+        line["location"] = entry.location;
     }
     if (entry.serial) {
-        line += R"(,"serial":)" + JsonString(*entry.serial);
+        line["serial"] = *entry.serial;
     }
     if (!entry.versionBefore.empty()) {
-        line += R"(,"versionBefore":)" + JsonString(entry.versionBefore);
+        line["versionBefore"] = entry.versionBefore;
     }
-    return line + entry.resultFields + R"(,"durationMs":)" + std::to_string(entry.durationMs) +
-           "}\n";
+    line.update(entry.result);
+    line["durationMs"] = entry.durationMs;
+    return JsonText(line) + '\n';
 }
 
 RecordRead RecordReader::ReadOn(const RecordVisitor& visit, bool toTheEnd, std::uint64_t upTo) {
@@ -139,7 +141,7 @@ void RecordReader::EndLine(const RecordVisitor& visit) {
     if (skipping_) {
         visit.damaged(lines_);
     } else if (line.find_first_not_of(" \t") != line.npos) {
-        const auto entry = ParseFlatJsonObject(line);
+        const auto entry = ParseFlatObject(line);
         if (entry && StringField(*entry, "result") && StringField(*entry, "time")) {
             visit.entry(lines_, line, *entry);
         } else {
@@ -160,7 +162,7 @@ void RecordReader::Restart(const RecordVisitor& visit) {
     }
 }
 
-bool FlashedWhole(const JsonObject& entry) {
+bool FlashedWhole(const Json& entry) {
     const auto records = NumberField(entry, "records");
     const auto total = NumberField(entry, "total");
     return StringField(entry, "result") == "success" && records && total && *total > 0 &&
@@ -172,7 +174,7 @@ RecordedDone::RecordedDone(std::string path, std::string sha256)
 
 RecordRead RecordedDone::ReadOn(const std::function<void(std::size_t)>& damaged) {
     RecordVisitor visit;
-    visit.entry = [&](std::size_t, std::string_view, const JsonObject& entry) {
+    visit.entry = [&](std::size_t, std::string_view, const Json& entry) {
         const auto serial = StringField(entry, "serial");
         if (!serial || serial->empty() || StringField(entry, "sha256") != sha256_) {
             return;
@@ -217,7 +219,7 @@ std::string FlashRecorder::Write(FlashRecordEntry entry) {
 
 std::string RecordEnd(FlashRecorder& recorder, const HidInterfaceInfo& device,
                       const std::optional<std::string>& serial,
-                      const std::optional<std::uint16_t>& versionBefore, std::string resultFields,
+                      const std::optional<std::uint16_t>& versionBefore, Json result,
                       std::uint64_t durationMs) {
     FlashRecordEntry entry;
     entry.device = device.location.empty() ? device.path : device.location;
@@ -226,7 +228,7 @@ std::string RecordEnd(FlashRecorder& recorder, const HidInterfaceInfo& device,
     if (versionBefore) {
         entry.versionBefore = FormatVersion(*versionBefore).substr(1);
     }
-    entry.resultFields = std::move(resultFields);
+    entry.result = std::move(result);
     entry.durationMs = durationMs;
     const std::string error = recorder.Write(entry);
     if (error.empty()) {

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "cli/JsonLine.h"
+#include "cli/Json.h"
 #include "device/HidDevice.h"
 
 namespace velt::cli {
@@ -27,7 +27,7 @@ struct FlashRecordEntry {
     std::string location;
     std::optional<std::string> serial;
     std::string versionBefore;  // "1.02", as the device said when it was opened
-    std::string resultFields;   // ResultFields(): ,"result":...,"exit":...
+    Json result;                // ResultFields(): "result", "exit", ...
     std::uint64_t durationMs = 0;
 };
 
@@ -47,7 +47,7 @@ struct RecordRead {
 // What a reader tells of the lines it reads.
 struct RecordVisitor {
     // Each whole entry: its line number (from 1), its line as written, the entry.
-    std::function<void(std::size_t, std::string_view, const JsonObject&)> entry;
+    std::function<void(std::size_t, std::string_view, const Json&)> entry;
     // Each line that is not a whole entry: cut off by a power failure, damaged, or longer
     // than any entry.
     std::function<void(std::size_t)> damaged;
@@ -80,7 +80,7 @@ class RecordReader {
 };
 
 // Whether the entry has its device updated whole: a success with every record sent.
-bool FlashedWhole(const JsonObject& entry);
+bool FlashedWhole(const Json& entry);
 
 // The serial numbers whose latest entry in a record for the image of one SHA-256 has them
 // flashed whole, kept up to date with what any process appends to the record. Latest is
@@ -128,7 +128,7 @@ class FlashRecorder {
 // empty string.
 std::string RecordEnd(FlashRecorder& recorder, const HidInterfaceInfo& device,
                       const std::optional<std::string>& serial,
-                      const std::optional<std::uint16_t>& versionBefore, std::string resultFields,
+                      const std::optional<std::uint16_t>& versionBefore, Json result,
                       std::uint64_t durationMs);
 
 }  // namespace velt::cli

@@ -6,9 +6,9 @@
 #include <regex>
 #include <vector>
 
-#include "cli/Cli.h"
 #include "cli/FlashRecord.h"
-#include "cli/Session.h"
+#include "cli/Json.h"
+#include "cli/Program.h"
 #include "cli/Text.h"
 
 namespace velt::cli {
@@ -23,17 +23,15 @@ constexpr std::size_t kWindowBytes = 8u << 20;
 // Output is handed on in pieces of this size rather than line by line.
 constexpr std::size_t kBatchBytes = 64u << 10;
 
-std::string Field(const JsonObject& entry, std::string_view name) {
+std::string Field(const Json& entry, std::string_view name) {
     if (const auto text = StringField(entry, name)) {
         return *text;
     }
     const auto found = entry.find(name);
-    return found != entry.end() && found->second.kind == JsonValue::Kind::Number
-               ? found->second.text
-               : "";
+    return found != entry.end() && found->is_number() ? found->dump() : "";
 }
 
-std::vector<std::string> Cells(const JsonObject& entry) {
+std::vector<std::string> Cells(const Json& entry) {
     const std::string result = Field(entry, "result");
     const std::string error = Field(entry, "error");
     std::vector<std::string> row{Field(entry, "time"),
@@ -110,7 +108,7 @@ int ShowHistory(const HistoryOptions& options, std::ostream& out, std::ostream& 
     if (since.ends_with('Z')) {
         since.pop_back();
     }
-    const auto shown = [&](const JsonObject& entry) {
+    const auto shown = [&](const Json& entry) {
         return (options.serial.empty() || StringField(entry, "serial") == options.serial) &&
                (since.empty() || Field(entry, "time") >= since);
     };
@@ -137,13 +135,11 @@ int ShowHistory(const HistoryOptions& options, std::ostream& out, std::ostream& 
         // Written again as this program writes JSON, in the line's own order: a line it
         // wrote comes out as it was, while controls and bytes that are not UTF-8 that
         // someone else put in come out escaped, as the text shows them.
-        visit.entry = [&](std::size_t, std::string_view line, const JsonObject& entry) {
+        visit.entry = [&](std::size_t, std::string_view, const Json& entry) {
             if (shown(entry)) {
                 ++entries;
                 ++counts[Field(entry, "result")];
-                std::vector<std::string> names;
-                ParseFlatJsonObject(line, &names);
-                ordered.Add(Field(entry, "time"), FlatJsonLine(entry, names) + '\n');
+                ordered.Add(Field(entry, "time"), JsonText(entry) + '\n');
             }
         };
         RecordReader reader(options.file);
@@ -151,11 +147,12 @@ int ShowHistory(const HistoryOptions& options, std::ostream& out, std::ostream& 
             return kExitUsage;
         }
         ordered.Finish();
-        std::string summary = R"({"event":"history","entries":)" + std::to_string(entries);
+        Json summary{{"event", "history"}, {"entries", entries}};
         for (const auto& [result, count] : counts) {
-            summary += ',' + JsonString(result) + ':' + std::to_string(count);
+            summary[result] = count;
         }
-        out << summary << R"(,"damaged":)" << damaged << "}" << std::endl;
+        summary["damaged"] = damaged;
+        out << JsonText(summary) << std::endl;
         return kExitSuccess;
     }
 
@@ -165,7 +162,7 @@ int ShowHistory(const HistoryOptions& options, std::ostream& out, std::ostream& 
                                          "Result",     "Records", "SHA-256"};
     std::vector<std::size_t> widths;
     WidenColumns(widths, heads);
-    visit.entry = [&](std::size_t, std::string_view, const JsonObject& entry) {
+    visit.entry = [&](std::size_t, std::string_view, const Json& entry) {
         if (shown(entry)) {
             WidenColumns(widths, Cells(entry));
         }
@@ -175,7 +172,7 @@ int ShowHistory(const HistoryOptions& options, std::ostream& out, std::ostream& 
         return kExitUsage;
     }
     visit.damaged = [](std::size_t) {};  // named by the first pass
-    visit.entry = [&](std::size_t, std::string_view, const JsonObject& entry) {
+    visit.entry = [&](std::size_t, std::string_view, const Json& entry) {
         if (shown(entry)) {
             ++entries;
             ++counts[Field(entry, "result")];

@@ -2,6 +2,7 @@
 
 #include "cli/DetachedOutput.h"
 #include "cli/DeviceListing.h"
+#include "cli/Json.h"
 #include "cli/Text.h"
 #include "device/IdentityText.h"
 
@@ -41,12 +42,13 @@ const char* CauseName(CancelCause cause) {
 
 }  // namespace
 
-void JsonEvents::Emit(const char* event, const std::string& fields, bool progress) {
-    std::string line = std::string(R"({"event":")") + event + '"';
+void JsonEvents::Emit(const char* event, const Json& fields, bool progress) {
+    Json object{{"event", event}};
     if (!device_.empty()) {
-        line += R"(,"device":)" + JsonString(device_);
+        object["device"] = device_;
     }
-    line += fields + "}\n";
+    object.update(fields);
+    const std::string line = JsonText(object) + '\n';
     const std::lock_guard lock(*writing_);
     if (progress) {
         WriteProgress(out_, line);
@@ -57,37 +59,39 @@ void JsonEvents::Emit(const char* event, const std::string& fields, bool progres
 
 void JsonEvents::Image(const std::string& path, const FirmwareImage& image,
                        const std::string& sha256) {
-    Emit("image", R"(,"path":)" + JsonString(path) + R"(,"bytes":)" + std::to_string(image.size()) +
-                      R"(,"records":)" + std::to_string(image.wholeRecords()) + R"(,"sha256":")" +
-                      sha256 + '"');
+    Emit("image", {{"path", path},
+                   {"bytes", image.size()},
+                   {"records", image.wholeRecords()},
+                   {"sha256", sha256}});
 }
 
 void JsonEvents::Device(const OpenDevice& velt, const std::optional<std::string>& serial) {
     const HidInterfaceInfo& found = velt.info;
-    std::string fields = R"(,"path":)" + JsonString(found.path);
+    Json fields{{"path", found.path}};
     if (!found.location.empty()) {
-        fields += R"(,"location":)" + JsonString(found.location);
+        fields["location"] = found.location;
     }
     if (serial) {
-        fields += R"(,"serial":)" + JsonString(*serial);
+        fields["serial"] = *serial;
     }
-    Emit("device", fields + R"(,"mode":")" + ModeName(found.productId) + R"(","vendorId":")" +
-                       Hex4(found.vendorId) + R"(","productId":")" + Hex4(found.productId) +
-                       R"(","version":")" + FormatVersion(found.version).substr(1) + '"');
+    fields["mode"] = ModeName(found.productId);
+    fields["vendorId"] = Hex4(found.vendorId);
+    fields["productId"] = Hex4(found.productId);
+    fields["version"] = FormatVersion(found.version).substr(1);
+    Emit("device", fields);
 }
 
-std::string ResultFields(const Outcome& outcome, const UpdateResult& update,
-                         const std::string& message) {
-    std::string fields = R"(,"result":")" + std::string(outcome.result) + R"(","exit":)" +
-                         std::to_string(outcome.exitStatus) + R"(,"records":)" +
-                         std::to_string(update.recordsSent) + R"(,"total":)" +
-                         std::to_string(update.totalRecords);
+Json ResultFields(const Outcome& outcome, const UpdateResult& update, const std::string& message) {
+    Json fields{{"result", outcome.result},
+                {"exit", outcome.exitStatus},
+                {"records", update.recordsSent},
+                {"total", update.totalRecords}};
     if (update.outcome == UpdateOutcome::Cancelled) {
-        fields += R"(,"cause":")" + std::string(CauseName(update.cause)) + '"';
+        fields["cause"] = CauseName(update.cause);
     }
     if (*outcome.error != '\0') {
-        fields +=
-            R"(,"error":")" + std::string(outcome.error) + R"(","message":)" + JsonString(message);
+        fields["error"] = outcome.error;
+        fields["message"] = message;
     }
     return fields;
 }
@@ -99,7 +103,7 @@ void JsonEvents::Result(const Outcome& outcome, const UpdateResult& update,
 
 void JsonEvents::OnPhase(UpdatePhase phase) {
     inner_->OnPhase(phase);
-    Emit("phase", R"(,"phase":")" + std::string(PhaseName(phase)) + '"');
+    Emit("phase", {{"phase", PhaseName(phase)}});
 }
 
 void JsonEvents::OnProgress(int recordsSent, int totalRecords) {
@@ -109,10 +113,7 @@ void JsonEvents::OnProgress(int recordsSent, int totalRecords) {
         return;
     }
     lastProgressMs_ = now;
-    Emit("progress",
-         R"(,"records":)" + std::to_string(recordsSent) + R"(,"total":)" +
-             std::to_string(totalRecords),
-         true);
+    Emit("progress", {{"records", recordsSent}, {"total", totalRecords}}, true);
 }
 
 }  // namespace velt::cli

@@ -6,6 +6,7 @@
 #include <ostream>
 #include <string>
 
+#include "cli/Json.h"
 #include "device/OpenDevice.h"
 #include "platform/Clock.h"
 #include "update/FirmwareImage.h"
@@ -27,14 +28,15 @@ class JsonEvents final : public UpdateListener {
     void SetInner(UpdateListener& inner) { inner_ = &inner; }
     // Every object names this device (its location or path) from now on.
     void SetDevice(std::string device) { device_ = std::move(device); }
+    const std::string& device() const { return device_; }
     // The lock shared by every JsonEvents writing to the same stream.
     void ShareLock(std::mutex& writing) { writing_ = &writing; }
 
     void Image(const std::string& path, const FirmwareImage& image, const std::string& sha256);
     void Device(const OpenDevice& velt, const std::optional<std::string>& serial = {});
-    // Any other object: `fields` is the rest after the event name, starting with a comma;
-    // a `progress` object may be merged away while the reader lags.
-    void Emit(const char* event, const std::string& fields, bool progress = false);
+    // Any other object: `fields` are its members after the event name (and device); a
+    // `progress` object may be merged away while the reader lags.
+    void Emit(const char* event, const Json& fields, bool progress = false);
     // The last object of an update: its outcome from the table, the records of `update` and,
     // unless it succeeded, `message`.
     void Result(const Outcome& outcome, const UpdateResult& update, const std::string& message);
@@ -55,10 +57,9 @@ class JsonEvents final : public UpdateListener {
     std::mutex* writing_ = &ownLock_;
 };
 
-// The members of a result object after its event name, starting with a comma: "result",
-// "exit", "records", "total", and "cause", "error" and "message" where they apply. The
-// flash record keeps the same.
-std::string ResultFields(const Outcome& outcome, const UpdateResult& update,
-                         const std::string& message);
+// The members of a result object after its event name: "result", "exit", "records",
+// "total", and "cause", "error" and "message" where they apply. The flash record keeps the
+// same.
+Json ResultFields(const Outcome& outcome, const UpdateResult& update, const std::string& message);
 
 }  // namespace velt::cli

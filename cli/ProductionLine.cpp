@@ -4,6 +4,7 @@
 #include <map>
 
 #include "cli/DeviceListing.h"
+#include "cli/FlashRecord.h"
 #include "cli/Progress.h"
 #include "cli/RunListener.h"
 #include "cli/Text.h"
@@ -20,17 +21,8 @@ std::string Records(const DeviceRun& run) {
 
 }  // namespace
 
-std::string PlaceOf(const HidInterfaceInfo& info) {
-    return info.location.empty() ? info.path : info.location;
-}
-
 Outcome DeviceRun::outcome() const {
-    Outcome outcome = OutcomeOf(result);
-    if (!problem.empty()) {
-        outcome.result = "failure";
-        outcome.reason = problem;
-    }
-    return outcome;
+    return problem.empty() ? OutcomeOf(result) : OutcomeOf(Refusal::Unopened, problem);
 }
 
 ProductionLine::ProductionLine(Session& session, const FlashOptions& options,
@@ -80,18 +72,15 @@ bool ProductionLine::Running() const {
 
 int ProductionLine::Finish() {
     JoinAll();
-    int succeeded = 0;
-    bool interrupted = false;
+    std::vector<int> statuses;
     for (const DeviceRun& run : runs_) {
-        const int status = run.outcome().exitStatus;
-        succeeded += status == kExitSuccess ? 1 : 0;
-        interrupted = interrupted || status == kExitInterrupted;
+        statuses.push_back(run.outcome().exitStatus);
     }
+    const int succeeded =
+        static_cast<int>(std::count(statuses.begin(), statuses.end(), kExitSuccess));
     const int failed = static_cast<int>(runs_.size()) - succeeded;
-    const bool unrecorded = session_.recorder != nullptr && session_.recorder->Failed();
-    const int status = failed > 0   ? (interrupted ? kExitInterrupted : kExitUpdateFailed)
-                       : unrecorded ? kExitOutputLost
-                                    : kExitSuccess;
+    const int status =
+        CombinedStatus(statuses, session_.recorder != nullptr && session_.recorder->Failed());
     if (!runs_.empty()) {
         PrintTable();
     }
@@ -102,9 +91,10 @@ int ProductionLine::Finish() {
         if (session_.beforeLast) {
             session_.beforeLast(UpdateOutcome::None);
         }
-        json_.Emit("summary", R"(,"devices":)" + std::to_string(runs_.size()) + R"(,"succeeded":)" +
-                                  std::to_string(succeeded) + R"(,"failed":)" +
-                                  std::to_string(failed) + R"(,"exit":)" + std::to_string(status));
+        json_.Emit("summary", {{"devices", runs_.size()},
+                               {"succeeded", succeeded},
+                               {"failed", failed},
+                               {"exit", status}});
     }
     return status;
 }
@@ -112,7 +102,6 @@ int ProductionLine::Finish() {
 void ProductionLine::Run(DeviceRun& run) {
     RunListener listener(board_, run.row, session_.clock, session_.interrupts, options_.timeoutMs);
     JsonEvents json(session_.io.out, session_.clock);
-    json.SetInner(listener);
     json.SetDevice(PlaceOf(run.info));
     json.ShareLock(jsonLock_);
     OpenDevice velt;
@@ -121,40 +110,26 @@ void ProductionLine::Run(DeviceRun& run) {
         run.problem = unusable.empty()
                           ? std::string("gone before it could be opened")
                           : "cannot be opened: " + OpenErrorText(unusable.front().error.kind());
+        run.endMs = session_.clock.NowMs();
     } else {
-        run.versionBefore = velt.info.version;
         if (options_.json) {
             json.Device(velt, run.serial);
         }
-        UpdateContext context{session_.backend,
-                              session_.clock,
-                              velt,
-                              options_.json ? static_cast<UpdateListener&>(json) : listener,
-                              image_,
-                              Following(session_.backend, run.info.location, run.serial)};
-        run.result = UpdateFirmware(context);
+        UpdateDevice(session_, options_, image_, velt,
+                     Following(session_.backend, run.info.location, run.serial), listener, json,
+                     run);
     }
-    run.endMs = session_.clock.NowMs();
     const Outcome outcome = run.outcome();
     // On disk before its result is told, so that the result's status counts a lost entry.
-    std::string unrecorded;
-    if (session_.recorder != nullptr) {
-        unrecorded =
-            RecordEnd(*session_.recorder, run.info, run.serial, run.versionBefore,
-                      ResultFields(outcome, run.result, outcome.reason), run.endMs - run.startMs);
-    }
+    const std::string unrecorded =
+        RecordDevice(session_, options_, json, run, outcome, outcome.reason);
     if (!unrecorded.empty()) {
         run.unrecorded = true;
         board_.Message(unrecorded, true);
-        if (options_.json) {
-            json.Emit("record-failed", R"(,"message":)" + JsonString(unrecorded));
-        }
     }
     if (options_.json) {
         Outcome told = outcome;
-        if (run.unrecorded && told.exitStatus == kExitSuccess) {
-            told.exitStatus = kExitOutputLost;  // flashed, but the record does not say so
-        }
+        told.exitStatus = RecordedStatus(outcome.exitStatus, run.unrecorded);
         json.Result(told, run.result, outcome.reason);
     }
     board_.Finish(run.row, std::string(outcome.result) + ", " + Records(run) + " records in " +

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/DeviceBoard.h"
+#include "cli/DeviceFlash.h"
 #include "cli/JsonEvents.h"
 #include "cli/Session.h"
 #include "device/HidDevice.h"
@@ -18,18 +19,9 @@
 
 namespace velt::cli {
 
-// How a device is named in the log and in JSON: where it is plugged in.
-std::string PlaceOf(const HidInterfaceInfo& info);
-
 // One device's update, on a thread of its own.
-struct DeviceRun {
-    HidInterfaceInfo info;
-    std::optional<std::string> serial;
-    std::optional<std::uint16_t> versionBefore;  // as it said when it was opened
+struct DeviceRun : FlashedDevice {
     std::size_t row = 0;
-    std::uint64_t startMs = 0;
-    std::uint64_t endMs = 0;
-    UpdateResult result;
     std::string problem;      // why it was never updated: gone, cannot be opened
     bool unrecorded = false;  // its end could not be written to the record
     std::atomic<bool> finished = false;

@@ -6,9 +6,9 @@
 #include <ostream>
 #include <string>
 
-#include "cli/Cli.h"
-#include "cli/FlashRecord.h"
 #include "cli/Interrupts.h"
+#include "cli/Options.h"
+#include "cli/Program.h"
 #include "device/DeviceMonitor.h"
 #include "device/HidDevice.h"
 #include "platform/Clock.h"
@@ -17,24 +17,7 @@
 
 namespace velt::cli {
 
-inline constexpr const char* kProgram = "velt-usb-flash";
-
-struct FlashOptions {
-    std::string image;
-    bool yes = false;
-    // Absent: do not wait for a device; 0: wait without limit.
-    std::optional<std::uint64_t> waitMs;
-    std::string timeoutText = "30";
-    std::uint64_t timeoutMs = 30'000;  // 0: none
-    bool json = false;
-    std::string device;  // a location, path or serial number; empty: the first one found
-    bool all = false;
-    bool watch = false;
-    bool newOnly = false;      // --watch leaves the devices present at its start alone
-    std::string expectSha256;  // lower-case hex; empty: any image
-    std::string record;        // the flash record's file; empty: none
-    bool again = false;        // --watch flashes devices the record has as done
-};
+class FlashRecorder;
 
 // What one command works with.
 struct Session {

@@ -1,8 +1,13 @@
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include <CLI/CLI.hpp>
 
 #include "device/simulated/BusOptions.h"
+#include "device/simulated/SimulatedSetup.h"
+#include "update/UpdateListener.h"
 
 namespace velt::cli {
 
@@ -20,5 +25,10 @@ class SimulationOptions {
   private:
     sim::BusOptions device_{setup, "--device-version"};
 };
+
+// The simulated devices' summary: one line for a single update's one device; with several,
+// or for --all and --watch, one line per device, named by its place.
+std::vector<std::string> SimulatedSummary(const std::vector<sim::SimulatedVelt*>& velts,
+                                          bool single, UpdateOutcome outcome);
 
 }  // namespace velt::cli

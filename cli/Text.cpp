@@ -3,38 +3,10 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 
 #include "platform/Utf8.h"
 
 namespace velt::cli {
-
-std::string JsonString(std::string_view text) {
-    std::string out = "\"";
-    char escape[8];
-    for (std::size_t i = 0; i < text.size();) {
-        char32_t codePoint = 0;
-        const std::size_t length = Utf8Sequence(text, i, codePoint);
-        if (length == 0) {
-            out += "\uFFFD";
-            ++i;
-            continue;
-        }
-        if (codePoint == '"' || codePoint == '\\') {
-            out += '\\';
-            out += static_cast<char>(codePoint);
-        } else if (codePoint < 0x20 || (codePoint >= 0x7F && codePoint <= 0x9F) ||
-                   IsBidiControl(codePoint)) {
-            // Valid JSON either way; escaped, a viewer of the raw lines is not fooled.
-            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(codePoint));
-            out += escape;
-        } else {
-            out.append(text.substr(i, length));
-        }
-        i += length;
-    }
-    return out + '"';
-}
 
 std::string RecordCount(std::uint64_t records) {
     return std::to_string(records) + (records == 1 ? " record" : " records");

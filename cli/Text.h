@@ -14,11 +14,6 @@ namespace velt::cli {
 // The one escaping function for what reaches the terminal.
 using velt::Printable;
 
-// `text` as a JSON string, quotes included: control characters and bidirectional marks
-// escaped, a byte that is not UTF-8 replaced by U+FFFD, so that the output is always valid
-// JSON.
-std::string JsonString(std::string_view text);
-
 // "1 record", "200 records": a count of records as a person writes it.
 std::string RecordCount(std::uint64_t records);
 

@@ -5,6 +5,8 @@
 #include <set>
 
 #include "cli/DeviceListing.h"
+#include "cli/FlashRecord.h"
+#include "cli/Json.h"
 #include "cli/ProductionLine.h"
 #include "cli/Text.h"
 #include "device/Discovery.h"
@@ -168,10 +170,14 @@ int WatchAndFlash(Session& session, const FlashOptions& options, const ImageLoad
                 board.Message(Printable(PlaceOf(info) + " " + serial.value_or("-")) +
                               ": already done" + (recorded ? " (record)" : ""));
                 if (options.json) {
-                    json.Emit("already-done",
-                              R"(,"device":)" + JsonString(PlaceOf(info)) +
-                                  (serial ? R"(,"serial":)" + JsonString(*serial) : std::string()) +
-                                  (recorded ? R"(,"record":true)" : ""));
+                    Json fields{{"device", PlaceOf(info)}};
+                    if (serial) {
+                        fields["serial"] = *serial;
+                    }
+                    if (recorded) {
+                        fields["record"] = true;
+                    }
+                    json.Emit("already-done", fields);
                 }
                 place.settled = true;
                 continue;

@@ -45,18 +45,20 @@ DeviceFilter Following(HidBackend& backend, const std::string& location,
 }
 
 DeviceFilter Following(HidBackend& backend, OpenDevice& velt) {
-    std::optional<std::string> serial;
-    if (velt.info.location.empty() && velt.isOpen()) {
-        try {
-            serial = velt.hid->GetString(HidString::SerialNumber);
-        } catch (const DeviceError&) {
-            // Followed as a device without one.
-        }
-        if (serial && serial->empty()) {
-            serial.reset();
-        }
+    return Following(backend, velt.info.location,
+                     velt.info.location.empty() ? SerialNumberOf(velt) : std::nullopt);
+}
+
+std::optional<std::string> SerialNumberOf(OpenDevice& velt) {
+    if (!velt.isOpen()) {
+        return std::nullopt;
     }
-    return Following(backend, velt.info.location, serial);
+    try {
+        std::string serial = velt.hid->GetString(HidString::SerialNumber);
+        return serial.empty() ? std::nullopt : std::optional(std::move(serial));
+    } catch (const DeviceError&) {
+        return std::nullopt;  // kept as a device without one
+    }
 }
 
 bool OpenFirstVelt(HidBackend& backend, OpenDevice& velt, std::vector<UnusableDevice>* unusable,

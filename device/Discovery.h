@@ -47,6 +47,9 @@ bool OpenFirstVelt(HidBackend& backend, OpenDevice& velt,
                    std::vector<UnusableDevice>* unusable = nullptr,
                    const DeviceFilter& filter = {});
 
+// The serial number an open device tells, or nullopt when it has none or will not say.
+std::optional<std::string> SerialNumberOf(OpenDevice& velt);
+
 // The serial number an interface tells, or nullopt when it has none or will not say.
 // Throws DeviceError when the interface cannot be opened, and Disconnected when it leaves
 // while it is asked.

@@ -22,6 +22,11 @@ inline constexpr std::size_t recordSize = 40;
 inline constexpr std::size_t maxWholeRecords = 32'766;
 inline constexpr std::size_t maxImageSize = maxWholeRecords * recordSize + (recordSize - 1);
 
+// The shortest feature reports that carry the mode switch and one record: report ID 0, then
+// the command or the record.
+inline constexpr std::uint16_t modeSwitchReportLength = 1 + modeSwitchCommand.size();
+inline constexpr std::uint16_t dataReportLength = 1 + recordSize;
+
 inline constexpr bool IsVeltProductId(std::uint16_t productId) {
     return productId == applicationProductId || productId == bootloaderProductId;
 }

@@ -1,8 +1,19 @@
 #include "platform/FileRead.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 namespace velt {
+
+bool FileExists(const std::string& path) {
+    std::error_code ec;
+    // Anything the file system can describe counts: a file, a folder, whatever its
+    // attributes.
+    // The program's strings are UTF-8; a narrow path would be read in the system's code page.
+    const std::filesystem::path native(std::u8string(path.begin(), path.end()));
+    return std::filesystem::exists(std::filesystem::symlink_status(native, ec)) && !ec;
+}
 
 bool ReadContent(
     FileRead& read, std::uint64_t limit,

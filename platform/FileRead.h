@@ -8,6 +8,9 @@
 
 namespace velt {
 
+// True when the platform can tell anything about the path: a file, a folder, anything.
+bool FileExists(const std::string& path);
+
 // A whole file read in one go, or why it could not be.
 struct FileRead {
     enum class Status { Ok, Missing, NotRegular, TooLarge, Denied, Error };

@@ -20,4 +20,7 @@ std::string SystemMessage(unsigned long error);
 // spell every file name.
 std::vector<std::string> Utf8Arguments();
 
+// The folder the running program lies in, UTF-8, without a trailing separator.
+std::string ProgramFolder();
+
 }  // namespace velt

@@ -15,7 +15,7 @@ set -euo pipefail
 declare -A purpose packages
 purpose[build]="building the programs"
 packages[build]="build-essential cmake pkg-config googletest libgtest-dev libgmock-dev
-    qt6-base-dev libgl-dev libcli11-dev libssl-dev"
+    qt6-base-dev libgl-dev libcli11-dev nlohmann-json3-dev libssl-dev"
 purpose[demo]="the demo without a display"
 packages[demo]="xvfb xauth fonts-liberation"
 purpose[package]="the .deb and the tarball"

@@ -1,6 +1,7 @@
 #include "update/DeviceProtocol.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "device/VeltProtocol.h"
 
@@ -16,6 +17,9 @@ void SendModeSwitchReport(HidDevice& device, std::uint16_t featureReportLength) 
 DataReport::DataReport(std::uint16_t featureReportLength) : buffer_(featureReportLength, 0) {}
 
 void DataReport::Fill(std::span<const std::uint8_t> record) {
+    if (buffer_.empty() || record.size() > buffer_.size() - 1) {
+        throw std::length_error("a record longer than its data report");
+    }
     buffer_[0] = 0;
     std::copy(record.begin(), record.end(), buffer_.begin() + 1);
 }

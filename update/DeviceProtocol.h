@@ -8,11 +8,6 @@
 
 namespace velt {
 
-// Report ID plus the command bytes DE FA CE; a shorter report would cut the command.
-inline constexpr std::uint16_t kMinModeSwitchLength = 4;
-// Report ID plus one whole record.
-inline constexpr std::uint16_t kMinDataReportLength = 41;
-
 // Sends the mode switch with the device's feature report length. Throws DeviceError.
 void SendModeSwitchReport(HidDevice& device, std::uint16_t featureReportLength);
 
@@ -20,7 +15,8 @@ void SendModeSwitchReport(HidDevice& device, std::uint16_t featureReportLength);
 class DataReport {
   public:
     explicit DataReport(std::uint16_t featureReportLength);
-    // Report ID 0, then the record; the bytes behind it stay zero.
+    // Report ID 0, then the record; the bytes behind it stay zero. The record must fit
+    // behind the ID: a longer one throws std::length_error rather than write past the frame.
     void Fill(std::span<const std::uint8_t> record);
     // Throws DeviceError.
     void Send(HidDevice& device) const;

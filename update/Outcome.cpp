@@ -4,6 +4,32 @@ namespace velt {
 
 namespace {
 
+// The names and headings more than one row or error kind shares.
+constexpr const char* kNoDeviceName = "no-device";
+constexpr const char* kImageUnusableName = "image-unusable";
+constexpr const char* kFileErrorHeading = "File Error";
+
+struct RefusalRow {
+    Refusal refusal;
+    int exitStatus;
+    UpdateOutcome result;  // --json "result", by its name
+    const char* error;     // --json "error"
+    const char* heading;   // where a box shows it, its title
+};
+constexpr RefusalRow kRefusals[] = {
+    {Refusal::ImageUnusable, kExitUsage, UpdateOutcome::None, kImageUnusableName,
+     kFileErrorHeading},
+    {Refusal::ImageMissing, kExitUpdateFailed, UpdateOutcome::None, kImageUnusableName,
+     kFileErrorHeading},
+    {Refusal::ImageDigest, kExitUsage, UpdateOutcome::None, "image-digest", ""},
+    {Refusal::RecordUnwritable, kExitUsage, UpdateOutcome::None, "record-unwritable", ""},
+    {Refusal::NoDevice, kExitNoDevice, UpdateOutcome::None, kNoDeviceName, ""},
+    {Refusal::Unopened, kExitNoDevice, UpdateOutcome::Failure, kNoDeviceName, ""},
+    {Refusal::AmbiguousDevice, kExitUsage, UpdateOutcome::None, "ambiguous-device", ""},
+    {Refusal::Interrupted, kExitInterrupted, UpdateOutcome::None, "interrupted", ""},
+    {Refusal::Usage, kExitUsage, UpdateOutcome::Failure, "usage", ""},
+};
+
 std::string Of(int sent, int total) {
     return std::to_string(sent) + " of " + std::to_string(total);
 }
@@ -19,14 +45,17 @@ void DescribeFailure(const UpdateError& error, Outcome& outcome) {
     const std::string nothing = error.recordsSent == 0
                                     ? " No firmware was written."
                                     : " The firmware was not completely written.";
-    const bool record = error.neededLength > 4;
     switch (error.kind) {
-        case UpdateErrorKind::ImageUnusable:
-            outcome.error = "image-unusable";
-            outcome.heading = "File Error";
-            outcome.reason = error.detail;
+        case UpdateErrorKind::ImageUnusable: {
+            const Outcome row = OutcomeOf(Refusal::ImageUnusable, error.detail);
+            outcome.error = row.error;
+            outcome.heading = row.heading;
+            outcome.reason = row.reason;
             return;
-        case UpdateErrorKind::ReportTooShort:
+        }
+        case UpdateErrorKind::SwitchTooShort:
+        case UpdateErrorKind::RecordTooShort: {
+            const bool record = error.kind == UpdateErrorKind::RecordTooShort;
             outcome.error = "report-too-short";
             outcome.reason =
                 "The device's feature report holds " + std::to_string(error.featureReportLength) +
@@ -38,6 +67,7 @@ void DescribeFailure(const UpdateError& error, Outcome& outcome) {
                           "its bootloader."
                         : "be updated. No firmware was written.");
             return;
+        }
         case UpdateErrorKind::ProbeFailed:
             outcome.error = "probe-failed";
             outcome.reason = "The device did not answer. No firmware was written." + waiting;
@@ -66,7 +96,7 @@ void DescribeFailure(const UpdateError& error, Outcome& outcome) {
 }
 
 void DescribeCancel(const UpdateResult& result, std::string_view timeoutSeconds, Outcome& outcome) {
-    outcome.error = "cancelled";
+    outcome.error = OutcomeName(UpdateOutcome::Cancelled);
     outcome.brief = "cancelled";
     if (result.cause == CancelCause::Timeout) {
         outcome.exitStatus = kExitTimedOut;
@@ -133,11 +163,39 @@ Outcome OutcomeOf(const UpdateResult& result, std::string_view timeoutSeconds) {
             break;
     }
     // No device was open to update.
-    outcome.exitStatus = kExitNoDevice;
-    outcome.error = "no-device";
-    outcome.reason = "gone";
+    outcome = OutcomeOf(Refusal::NoDevice, "gone");
     outcome.brief = "the Velt-USB is gone";
     return outcome;
+}
+
+Outcome OutcomeOf(Refusal refusal, std::string message) {
+    Outcome outcome;
+    for (const RefusalRow& row : kRefusals) {
+        if (row.refusal == refusal) {
+            outcome.exitStatus = row.exitStatus;
+            outcome.result = OutcomeName(row.result);
+            outcome.error = row.error;
+            outcome.heading = row.heading;
+        }
+    }
+    outcome.reason = message;
+    outcome.brief = std::move(message);
+    return outcome;
+}
+
+int RecordedStatus(int status, bool unrecorded) {
+    return unrecorded && status == kExitSuccess ? kExitOutputLost : status;
+}
+
+int CombinedStatus(const std::vector<int>& statuses, bool unrecorded) {
+    bool failed = false;
+    bool interrupted = false;
+    for (const int status : statuses) {
+        failed = failed || status != kExitSuccess;
+        interrupted = interrupted || status == kExitInterrupted;
+    }
+    return failed ? (interrupted ? kExitInterrupted : kExitUpdateFailed)
+                  : RecordedStatus(kExitSuccess, unrecorded);
 }
 
 }  // namespace velt

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "update/UpdateListener.h"
 
@@ -39,5 +40,28 @@ struct Outcome {
     std::string cancelText;
 };
 Outcome OutcomeOf(const UpdateResult& result, std::string_view timeoutSeconds = {});
+
+// Every way a command ends before or without an update, each a row of the table with its
+// exit status, JSON result and error names and heading.
+enum class Refusal {
+    ImageUnusable,     // the image failed its check (command line)
+    ImageMissing,      // the window's image failed its check: its "File Error" box
+    ImageDigest,       // the image is not the one --expect-sha256 names
+    RecordUnwritable,  // --record's file cannot be written
+    NoDevice,          // no device to update
+    Unopened,          // one of several devices could not be opened to be updated
+    AmbiguousDevice,   // --device names more than one
+    Interrupted,       // Ctrl-C while waiting for a device
+    Usage,             // the command line itself is wrong
+};
+// The row of `refusal`, `message` as its reason and brief: what happened and what to do.
+Outcome OutcomeOf(Refusal refusal, std::string message);
+
+// One device's exit status once its end is (or is not) in the record: flashed but not
+// recorded is not done as asked.
+int RecordedStatus(int status, bool unrecorded);
+// The exit status of devices updated side by side, from each one's: any failure fails the
+// whole, an interrupt first; a missing record entry is said when all else went well.
+int CombinedStatus(const std::vector<int>& statuses, bool unrecorded);
 
 }  // namespace velt

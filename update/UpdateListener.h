@@ -24,7 +24,8 @@ enum class CancelCause { User, Timeout, Interrupt };
 
 enum class UpdateErrorKind {
     ImageUnusable,   // the image failed its check; `detail` says how
-    ReportTooShort,  // the device's feature report cannot carry the command
+    SwitchTooShort,  // the device's feature report cannot carry the switch to the bootloader
+    RecordTooShort,  // the bootloader's feature report cannot carry a firmware record
     ProbeFailed,     // the device did not answer before the first record
     RecordRefused,   // the device said no to a record
     DeviceLeft,      // the device left the bus during the transfer
@@ -36,7 +37,7 @@ struct UpdateError {
     int recordsSent = 0;   // records the device accepted before it went wrong
     int totalRecords = 0;  // whole records of the image
     std::uint16_t featureReportLength = 0;
-    std::uint16_t neededLength = 0;  // ReportTooShort: what the command needs
+    std::uint16_t neededLength = 0;  // SwitchTooShort, RecordTooShort: what the command needs
     std::string detail;              // the image check's message, the system's words
 };
 

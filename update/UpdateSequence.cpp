@@ -36,8 +36,9 @@ UpdateError Error(UpdateErrorKind kind, int total = 0) {
     return error;
 }
 
-UpdateError TooShort(std::uint16_t length, std::uint16_t needed, int total = 0) {
-    UpdateError error = Error(UpdateErrorKind::ReportTooShort, total);
+UpdateError TooShort(UpdateErrorKind kind, std::uint16_t length, std::uint16_t needed,
+                     int total = 0) {
+    UpdateError error = Error(kind, total);
     error.featureReportLength = length;
     error.neededLength = needed;
     return error;
@@ -48,8 +49,9 @@ UpdateError TooShort(std::uint16_t length, std::uint16_t needed, int total = 0) 
 std::optional<UpdateError> SwitchToBootloader(UpdateContext& context) {
     OpenDevice& velt = context.velt;
     context.listener.OnPhase(UpdatePhase::SwitchingToBootloader);
-    if (velt.featureReportLength < kMinModeSwitchLength) {
-        return TooShort(velt.featureReportLength, kMinModeSwitchLength);
+    if (velt.featureReportLength < protocol::modeSwitchReportLength) {
+        return TooShort(UpdateErrorKind::SwitchTooShort, velt.featureReportLength,
+                        protocol::modeSwitchReportLength);
     }
     try {
         SendModeSwitchReport(*velt.hid, velt.featureReportLength);
@@ -93,8 +95,9 @@ std::optional<CancelCause> WaitForBootloader(UpdateContext& context) {
 // `total` first. Returns the failure when its report is too short or it does not answer.
 std::optional<UpdateError> Probe(UpdateContext& context, int total) {
     const OpenDevice& velt = context.velt;
-    if (velt.featureReportLength < kMinDataReportLength) {
-        return TooShort(velt.featureReportLength, kMinDataReportLength, total);
+    if (velt.featureReportLength < protocol::dataReportLength) {
+        return TooShort(UpdateErrorKind::RecordTooShort, velt.featureReportLength,
+                        protocol::dataReportLength, total);
     }
     context.clock.SleepMs(kCountingPauseMs);
     context.listener.OnProgress(0, total);

@@ -10,11 +10,11 @@
 #include "app/DemoDriver.h"
 #include "app/DemoOptions.h"
 #include "app/FrmMain.h"
-#include "app/win32/Win32Text.h"
 #include "app/win32/Win32Window.h"
 #include "device/simulated/BusMonitor.h"
 #include "device/simulated/SimulatedBus.h"
 #include "platform/Utf8.h"
+#include "platform/WindowsText.h"
 
 // Last: its MessageBox macro would rename the window's call in the headers above.
 #include <windows.h>

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "app/FrmMain.h"
-#include "app/win32/Win32Text.h"
 #include "app/win32/Win32Window.h"
 #include "device/PlatformBackend.h"
+#include "platform/WindowsText.h"
 
 // Last: its MessageBox macro would rename the window's call in the headers above.
 #include <windows.h>

@@ -15,7 +15,7 @@
 
 #include "app/win32/PngFile.h"
 #include "app/win32/ResourceIds.h"
-#include "app/win32/Win32Text.h"
+#include "platform/WindowsText.h"
 
 #undef MessageBox
 

@@ -4,6 +4,7 @@
 
 namespace velt::hidraw {
 
+// Private to the hidraw backend and its tests; the rest of the program sees HidBackend.
 // The system calls the hidraw backend makes on device nodes, behind an interface so
 // that tests can stand a fake in for the kernel. Every call returns a non-negative
 // value on success and the negated errno on failure (never -1 with errno).

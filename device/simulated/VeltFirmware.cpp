@@ -8,9 +8,6 @@ namespace velt::sim {
 
 namespace {
 
-// A data report carries the report ID and one record.
-constexpr std::size_t kDataReportLength = protocol::recordSize + 1;
-
 // The command, then nothing but zeros.
 bool IsModeSwitch(const std::vector<std::uint8_t>& payload) {
     const auto& command = protocol::modeSwitchCommand;
@@ -68,7 +65,7 @@ bool VeltFirmware::Decide(const std::vector<std::uint8_t>& payload, std::size_t 
         }
         return true;
     }
-    if (length < kDataReportLength) {
+    if (length < protocol::dataReportLength) {
         return false;
     }
     ++dataReports_;

@@ -7,6 +7,8 @@
 
 #include "device/HidDevice.h"
 
+// Private to the Windows backend and its tests; the rest of the program sees HidBackend.
+
 namespace velt::windows {
 
 // A HANDLE from CreateFileA.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "cli/Json.h"
 #include "cli/Text.h"
 #include "device/PlatformWords.h"
 #include "device/simulated/SimulatedBus.h"

@@ -352,7 +352,7 @@ TEST_F(ProductionLineTest, TheRecordKeepsEveryDeviceAndARestartedWatchSkipsWhatI
 
     EXPECT_EQ(Run({"flash", "--all", "--record", record, path}), kExitSuccess) << err.str();
     std::multiset<std::string> serials;
-    const RecordVisitor visit{[&](std::size_t, std::string_view, const JsonObject& entry) {
+    const RecordVisitor visit{[&](std::size_t, std::string_view, const Json& entry) {
                                   serials.insert(StringField(entry, "serial").value_or(""));
                                   EXPECT_EQ(StringField(entry, "result"), "success");
                                   EXPECT_EQ(StringField(entry, "versionBefore"), "1.2");
@@ -418,7 +418,7 @@ TEST_F(ProductionLineTest, AWatchGoesByTheRecordsLatestEntryAndReadsOnWhatOthers
         entry.time = UtcTime(std::chrono::system_clock::now());
         entry.serial = serial;
         entry.sha256 = Sha256Hex(image);
-        entry.resultFields = R"(,"result":"success","exit":0,"records":100,"total":100)";
+        entry.result = {{"result", "success"}, {"exit", 0}, {"records", 100}, {"total", 100}};
         ASSERT_EQ(AppendLineDurably(record, RecordLine(entry)), "");
     };
     doneElsewhere("SN-2");

@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "cli/Cli.h"
-#include "cli/JsonLine.h"
+#include "cli/Json.h"
 #include "cli/Text.h"
 #include "device/simulated/SimulatedBus.h"
 
@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int status = cli::RunCli(args, {in, out, err}, environment);
     std::istringstream lines(json && !help ? out.str() : std::string());
     for (std::string line; std::getline(lines, line);) {
-        if (!cli::ParseFlatJsonObject(line)) {
+        if (!cli::ParseFlatObject(line)) {
             std::abort();
         }
     }

@@ -3,12 +3,15 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <stdexcept>
 
 #include "device/Discovery.h"
+#include "device/VeltProtocol.h"
 #include "device/simulated/SimulatedBus.h"
 #include "platform/FileRead.h"
 #include "tests/support/FileKinds.h"
 #include "tests/support/TempDir.h"
+#include "update/DeviceProtocol.h"
 #include "update/Outcome.h"
 #include "update/UpdateSequence.h"
 
@@ -186,11 +189,11 @@ TEST_F(UpdateTest, DeviceFailuresEndTheTransferAndSayWhatHappened) {
         {0, 0, true, 41, UpdateErrorKind::ProbeFailed, 0,
          "The device did not answer. No firmware was written. The Velt-USB waits in its "
          "bootloader: start the update again."},
-        {0, 0, false, 40, UpdateErrorKind::ReportTooShort, 0,
+        {0, 0, false, 40, UpdateErrorKind::RecordTooShort, 0,
          "The device's feature report holds 40 bytes; a firmware record needs at least 41. The "
          "device cannot take this firmware. No firmware was written; the Velt-USB now waits in "
          "its bootloader."},
-        {0, 0, false, 3, UpdateErrorKind::ReportTooShort, 0,
+        {0, 0, false, 3, UpdateErrorKind::SwitchTooShort, 0,
          "The device's feature report holds 3 bytes; the switch to the bootloader needs at "
          "least 4. The device cannot be updated. No firmware was written."},
     };
@@ -332,6 +335,15 @@ TEST(ImageFileTest, AFileThatGrewAfterItsSizeWasTakenIsReadToTheLimitAndNoFurthe
         EXPECT_EQ(actual - left, consumed) << actual;
         EXPECT_EQ(read.bytes.size(), status == Status::Ok ? actual : 0U) << actual;
     }
+}
+
+TEST(DataReportTest, ARecordFillsItsFrameBehindTheIdAndALongerOneIsRefused) {
+    DataReport report(protocol::dataReportLength);
+    const std::vector<std::uint8_t> record(protocol::recordSize, 0xAB);
+    EXPECT_NO_THROW(report.Fill(record));
+    const std::vector<std::uint8_t> tooLong(protocol::recordSize + 1, 0xAB);
+    EXPECT_THROW(report.Fill(tooLong), std::length_error);
+    EXPECT_THROW(DataReport(0).Fill({}), std::length_error);
 }
 
 }  // namespace

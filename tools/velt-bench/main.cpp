@@ -107,7 +107,7 @@ int MakeRecord(const std::string& path, std::uint64_t mib, const std::string& sh
         std::snprintf(serial, sizeof serial, "VU-%07ld", devices);
         entry.serial = serial;
         entry.versionBefore = "1.2";
-        entry.resultFields = R"(,"result":"success","exit":0,"records":2000,"total":2000)";
+        entry.result = {{"result", "success"}, {"exit", 0}, {"records", 2000}, {"total", 2000}};
         entry.durationMs = 41'000;
         const std::string line = velt::cli::RecordLine(entry);
         out << line;

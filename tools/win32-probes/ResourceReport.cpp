@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/win32/ResourceIds.h"
-#include "app/win32/Win32Text.h"
+#include "platform/WindowsText.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "app/Layout.h"
-#include "app/win32/Win32Text.h"
 #include "app/win32/Win32Window.h"
+#include "platform/WindowsText.h"
 
 namespace {
 
