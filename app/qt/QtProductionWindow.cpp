@@ -280,6 +280,7 @@ QtProductionWindow::QtProductionWindow() : form_(std::make_unique<ProductionForm
     counters_ = new QLabel(form_.get());
     counters_->setObjectName(QStringLiteral("counters"));
     counters_->setFont(Sized(counters_->font(), kCountersPoints, true));
+    counters_->setWordWrap(true);  // a narrow window keeps the shortfall in view
     counters_->setText(ToQString(CountersLine({})));
     layout->addWidget(counters_);
     status_ = new QLabel(form_.get());
