@@ -130,15 +130,13 @@ class TileWidget final : public QFrame {
         setAutoFillBackground(true);
         // No least width of its own: the grid sets the columns by its width, which a least
         // width here would hold wider than the window.
-        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
         auto* layout = new QVBoxLayout(this);
         layout->setContentsMargins(14, 10, 14, 12);
         location_ = TileLabel(this, "location", kTileTextPoints, true);
         serial_ = TileLabel(this, "serial", kTileTextPoints, false);
         versionBefore_ = TileLabel(this, "versionBefore", kTileTextPoints, false);
         state_ = TileLabel(this, "state", kStatePoints, true);
-        // Room for two lines: "Waiting for bootloader" wraps in a narrow tile.
-        state_->setMinimumHeight(2 * state_->fontMetrics().height());
         state_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         // Below the state word: the bar while writing, the reason after a failure.
         below_ = new QStackedWidget(this);
@@ -150,7 +148,6 @@ class TileWidget final : public QFrame {
         progress_->setMinimumHeight(progress_->fontMetrics().height());
         below_->addWidget(progress_);
         reason_ = TileLabel(below_, "reason", kTileTextPoints, true);
-        reason_->setMinimumHeight(2 * reason_->fontMetrics().height());
         below_->addWidget(reason_);
         for (QWidget* line : {static_cast<QWidget*>(location_), static_cast<QWidget*>(serial_),
                               static_cast<QWidget*>(versionBefore_), static_cast<QWidget*>(state_),
