@@ -37,6 +37,8 @@ flashed=$(count "^simulated device 1-[1-4]: .* bytes=$size sha256=$digest\$" "$w
 grep -qx 'production: passed=4 failed=0 already-done=0' "$work/four.out" ||
     fail "the counters are not four passed"
 [ "$(wc -l <"$work/record")" -eq 4 ] || fail "the record has not four lines"
+serials=$(grep '"result":"success"' "$work/record" | grep -o '"serial":"[^"]*"' | sort -u | wc -l)
+[ "$serials" -eq 4 ] || fail "the record has $serials devices flashed, expected 4"
 [ "$(head -c 4 "$work/four.png" | od -An -c | tr -d ' ')" = '211PNG' ] ||
     fail "no PNG screenshot"
 
