@@ -27,11 +27,11 @@
 #include <string>
 #include <vector>
 
-#include "line/FlashRecord.h"
 #include "device/Discovery.h"
 #include "device/OpenDevice.h"
 #include "device/VeltProtocol.h"
 #include "device/simulated/SimulatedBus.h"
+#include "line/FlashRecord.h"
 #include "platform/Clock.h"
 #include "platform/Sha256.h"
 #include "update/FirmwareImage.h"
