@@ -232,8 +232,39 @@ void ProductionStation::Arm() {
                       "Image Mismatch");
         return;
     }
+    // Armed again as it was, the station goes on with what it knows: a device done before
+    // it was disarmed is done still.
+    const bool same = shift_ && !shift_->line->Unrecorded() && shift_->sha256 == sha256_ &&
+                      shift_->record == setup_.record && shift_->station == setup_.station;
+    if (same && shift_->recorder) {
+        if (const std::string error = shift_->recorder->Check(); !error.empty()) {
+            window_.Alert("The record " + Printable(setup_.record) +
+                              " cannot be written: " + error + ". The station is not armed.",
+                          kRecordTitle);
+            return;
+        }
+    }
+    if (!same && !NewShift()) {
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        note_.clear();
+        recordFailure_.clear();
+        failureShown_ = false;
+    }
+    armed_ = true;
+    window_.ShowArmed(true, true);
+    Look();
+    Show();
+}
+
+bool ProductionStation::NewShift() {
     auto shift = std::make_unique<Shift>();
     shift->image = image_;
+    shift->sha256 = sha256_;
+    shift->record = setup_.record;
+    shift->station = setup_.station;
     if (!setup_.record.empty()) {
         shift->recorder = std::make_unique<line::FlashRecorder>(
             setup_.record, setup_.image, shift->image.image->size(), sha256_, setup_.station);
@@ -241,7 +272,7 @@ void ProductionStation::Arm() {
             window_.Alert("The record " + Printable(setup_.record) +
                               " cannot be written: " + error + ". The station is not armed.",
                           kRecordTitle);
-            return;
+            return false;
         }
     }
     line::LineListener& listener = *this;
@@ -253,19 +284,10 @@ void ProductionStation::Arm() {
         window_.Alert("The record " + Printable(setup_.record) + " cannot be read: " + read.error +
                           ". The station is not armed.",
                       kRecordTitle);
-        return;
+        return false;
     }
     shift_ = std::move(shift);
-    {
-        std::lock_guard<std::mutex> hold(lock_);
-        note_.clear();
-        recordFailure_.clear();
-        failureShown_ = false;
-    }
-    armed_ = true;
-    window_.ShowArmed(true, true);
-    Look();
-    Show();
+    return true;
 }
 
 void ProductionStation::Disarm() {

@@ -52,6 +52,7 @@ class ProductionStation final : public ProductionEvents, private line::LineListe
     // What an armed station flashes with, kept until its last device is done.
     struct Shift {
         ImageLoad image;
+        std::string sha256, record, station;  // as armed
         std::unique_ptr<line::FlashRecorder> recorder;
         std::unique_ptr<line::ProductionLine> line;
         std::unique_ptr<line::Watch> watch;
@@ -61,6 +62,8 @@ class ProductionStation final : public ProductionEvents, private line::LineListe
 
     void LoadImage();
     void Arm();
+    // Sets up the image, record and line to arm with; false when the record refuses.
+    bool NewShift();
     void Disarm();
     bool Writing() const;
     void Look();

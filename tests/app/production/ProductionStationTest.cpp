@@ -253,6 +253,14 @@ TEST_F(ProductionStationTest, WithoutARecordThisSessionDecidesAndABootloaderIsNe
     bus.PlugVeltAt(clock.NowMs(), stuck);
     ASSERT_TRUE(RunUntil([&] { return window.counters.passed == 2; }));
     EXPECT_EQ(window.tiles.back().location, "1-5");
+
+    // Disarmed and armed again as it was: what this session did stays done.
+    station->OnArmClicked();
+    station->OnArmClicked();
+    ASSERT_TRUE(window.armed);
+    RunFor(5000);
+    EXPECT_EQ(window.counters.passed, 2);
+    EXPECT_EQ(velts[0]->modeSwitches(), 1);
 }
 
 TEST_F(ProductionStationTest, ARecordThatCannotBeWrittenStopsTheStationUntilAcknowledged) {
