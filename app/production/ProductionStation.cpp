@@ -308,11 +308,18 @@ void ProductionStation::OnArmClicked() {
                       kDisarmTitle);
         return;
     }
-    // Asked in a loop of the window's own, where the timer goes on: look again after.
-    if (window_.Ask("Disarm the station?", kDisarmTitle) && armed_ && !Writing()) {
-        Disarm();
-        Show();
+    // Asked in a loop of the window's own, where the timer goes on: a device may have
+    // started meanwhile.
+    if (!window_.Ask("Disarm the station?", kDisarmTitle) || !armed_) {
+        return;
     }
+    if (Writing()) {
+        window_.Alert("A Velt-USB is being written: the station can be disarmed once it is done.",
+                      kDisarmTitle);
+        return;
+    }
+    Disarm();
+    Show();
 }
 
 void ProductionStation::Look() {
@@ -324,11 +331,9 @@ void ProductionStation::Look() {
 }
 
 void ProductionStation::OnTimer() {
-    // A box the timer opens runs the window's loop, which calls the timer again.
-    if (inTimer_ || closed_) {
+    if (closed_) {
         return;
     }
-    inTimer_ = true;
     bool ended = false;
     std::string failure;
     {
@@ -362,15 +367,18 @@ void ProductionStation::OnTimer() {
     }
     Show();
     if (!failure.empty()) {
+        // A box runs the window's loop: the timer goes on showing the tiles meanwhile, and
+        // a close waits until it is acknowledged.
+        alerting_ = true;
         window_.Alert(
             "The station stopped: no Velt-USB is flashed without its record entry.\n" + failure,
             kRecordTitle);
+        alerting_ = false;
     }
-    if (closing_ && !Writing()) {
+    if (closing_ && !alerting_ && !closed_ && !Writing()) {
         closed_ = true;
         window_.Close(exitStatus());
     }
-    inTimer_ = false;
 }
 
 void ProductionStation::OnCloseRequest() {

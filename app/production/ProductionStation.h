@@ -92,7 +92,7 @@ class ProductionStation final : public ProductionEvents, private line::LineListe
     bool armed_ = false;
     bool closing_ = false;
     bool closed_ = false;
-    bool inTimer_ = false;
+    bool alerting_ = false;
     std::uint64_t lastLookMs_ = 0;
 
     // What the devices' threads tell, for OnTimer.
