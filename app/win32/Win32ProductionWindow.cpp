@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <memory>
 #include <stdexcept>
 
 #include "app/production/ProductionTexts.h"
@@ -85,10 +86,11 @@ constexpr FieldInfo kFields[] = {
     {L"STATIC", "", kLabelStyle},
 };
 
-HFONT SizedFont(HFONT base, int points, bool bold, unsigned dpi) {
+// `base` at `points` (in hundredths with `percent`) at `dpi`.
+HFONT SizedFont(HFONT base, int points, bool bold, unsigned dpi, int percent = 100) {
     LOGFONTW font{};
     GetObjectW(base, sizeof font, &font);
-    font.lfHeight = -MulDiv(points, static_cast<int>(dpi), 72);
+    font.lfHeight = -MulDiv(points * percent, static_cast<int>(dpi), 72 * 100);
     font.lfWidth = 0;
     font.lfWeight = bold ? FW_BOLD : FW_NORMAL;
     return CreateFontIndirectW(&font);
@@ -101,6 +103,25 @@ int LineHeight(HDC dc, HFONT font) {
     SelectObject(dc, old);
     return metrics.tmHeight + metrics.tmExternalLeading;
 }
+
+// A tile's type at `percent` of its full size.
+struct TileFonts {
+    TileFonts(HFONT base, unsigned dpi, int percent)
+        : title(SizedFont(base, kTileTextPoints, true, dpi, percent)),
+          text(SizedFont(base, kTileTextPoints, false, dpi, percent)),
+          state(SizedFont(base, kStatePoints, true, dpi, percent)) {}
+    ~TileFonts() {
+        DeleteObject(title);
+        DeleteObject(text);
+        DeleteObject(state);
+    }
+    TileFonts(const TileFonts&) = delete;
+    TileFonts& operator=(const TileFonts&) = delete;
+
+    HFONT title;  // location and reason
+    HFONT text;   // serial and version
+    HFONT state;  // the largest
+};
 
 void FrameRectangle(HDC dc, const RECT& box, int thickness, COLORREF colour) {
     HBRUSH brush = CreateSolidBrush(colour);
@@ -193,7 +214,7 @@ Win32ProductionWindow::~Win32ProductionWindow() {
     if (window_ != nullptr) {
         DestroyWindow(window_);
     }
-    for (HFONT font : {font_, lineFont_, titleFont_, textFont_, stateFont_}) {
+    for (HFONT font : {font_, lineFont_, boldFont_}) {
         DeleteObject(font);
     }
 }
@@ -218,23 +239,19 @@ void Win32ProductionWindow::ApplyDpi(unsigned dpi) {
     dpi_ = dpi;
     HFONT message = CreateMessageFont(dpi_);
     HFONT line = SizedFont(message, kCountersPoints, true, dpi_);
-    HFONT title = SizedFont(message, kTileTextPoints, true, dpi_);
-    HFONT text = SizedFont(message, kTileTextPoints, false, dpi_);
-    HFONT state = SizedFont(message, kStatePoints, true, dpi_);
+    HFONT bold = SizedFont(message, kTileTextPoints, true, dpi_);
     for (int i = 0; i < kFieldCount; ++i) {
         const HFONT font = i == CountersLabel                   ? line
-                           : i == StatusLabel || i == ArmButton ? title
+                           : i == StatusLabel || i == ArmButton ? bold
                                                                 : message;
         SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     }
-    for (HFONT old : {font_, lineFont_, titleFont_, textFont_, stateFont_}) {
+    for (HFONT old : {font_, lineFont_, boldFont_}) {
         DeleteObject(old);
     }
     font_ = message;
     lineFont_ = line;
-    titleFont_ = title;
-    textFont_ = text;
-    stateFont_ = state;
+    boldFont_ = bold;
     Place();
 }
 
@@ -276,7 +293,7 @@ void Win32ProductionWindow::Place() {
 
     HDC dc = GetDC(window_);
     const int countersHeight = LineHeight(dc, lineFont_) + Scaled(4);
-    const int statusHeight = LineHeight(dc, titleFont_) + Scaled(4);
+    const int statusHeight = LineHeight(dc, boldFont_) + Scaled(4);
     ReleaseDC(window_, dc);
     const int statusTop = client.bottom - margin - statusHeight;
     const int countersTop = statusTop - countersHeight;
@@ -457,34 +474,52 @@ void Win32ProductionWindow::ChooseImage() {
 }
 
 // The tiles in rows, as many to a row as the width holds at their least width, more when
-// the rows would not fit the height, down to a width still readable.
+// the rows would not fit the height, down to a width still readable; where even that does
+// not fit, the tiles and their type shrink, down to half their size.
 void Win32ProductionWindow::PaintTiles(HDC dc) const {
     RECT client{};
     GetClientRect(window_, &client);
     const int margin = Scaled(kMargin);
-    const int spacing = Scaled(kTileSpacing);
-    const int padding = Scaled(kTilePadding);
     const int areaWidth = client.right - 2 * margin;
     const int areaHeight = tilesBottom_ - tilesTop_;
     const int count = static_cast<int>(tiles_.size());
     if (count == 0 || areaWidth <= 0 || areaHeight <= 0) {
         return;
     }
-    const int text = LineHeight(dc, textFont_);
-    const int state = LineHeight(dc, stateFont_);
-    // Location, serial and version; the state; then the bar or two lines of reason, which
-    // a state too long for one line takes instead.
-    const int tileHeight = 2 * padding + 3 * text + state + 2 * text + Scaled(4);
-    int columns = std::max(1, (areaWidth + spacing) / (Scaled(kTileMinWidth) + spacing));
-    const auto rowsFor = [&](int c) { return (count + c - 1) / c; };
-    while (columns < count && rowsFor(columns) * (tileHeight + spacing) - spacing > areaHeight &&
-           (areaWidth - columns * spacing) / (columns + 1) >= Scaled(kTileNarrowest)) {
-        ++columns;
+    std::unique_ptr<TileFonts> fonts;
+    int percent = 100;
+    int columns = 1;
+    int tileHeight = 0;
+    int spacing = 0;
+    int padding = 0;
+    int text = 0;
+    for (;; percent -= 10) {
+        fonts = std::make_unique<TileFonts>(font_, dpi_, percent);
+        const auto sized = [&](int pixelsAt96) { return Scaled(pixelsAt96 * percent / 100); };
+        spacing = sized(kTileSpacing);
+        padding = sized(kTilePadding);
+        text = LineHeight(dc, fonts->text);
+        // Location, serial and version; the state; then the bar or two lines of reason,
+        // which a state too long for one line takes instead.
+        tileHeight = 2 * padding + 3 * text + LineHeight(dc, fonts->state) + 2 * text + sized(4);
+        const auto rowsFit = [&](int c) {
+            return ((count + c - 1) / c) * (tileHeight + spacing) - spacing <= areaHeight;
+        };
+        columns = std::max(1, (areaWidth + spacing) / (sized(kTileMinWidth) + spacing));
+        while (columns < count && !rowsFit(columns) &&
+               (areaWidth - columns * spacing) / (columns + 1) >= sized(kTileNarrowest)) {
+            ++columns;
+        }
+        if (rowsFit(columns) || percent <= 50) {
+            break;
+        }
     }
     columns = std::min(columns, count);
     const int tileWidth = (areaWidth - (columns - 1) * spacing) / columns;
     const int line = std::max(1, Scaled(2));
 
+    // A last row cut off stops at the counters.
+    IntersectClipRect(dc, 0, tilesTop_, client.right, tilesBottom_);
     SetBkMode(dc, TRANSPARENT);
     for (int i = 0; i < count; ++i) {
         const Tile& tile = tiles_[static_cast<std::size_t>(i)];
@@ -509,15 +544,15 @@ void Win32ProductionWindow::PaintTiles(HDC dc) const {
         RECT inside = box;
         InflateRect(&inside, -padding, -padding);
         const UINT single = DT_LEFT | DT_SINGLELINE | DT_END_ELLIPSIS;
-        inside.top += DrawLine(dc, titleFont_, "Location " + tile.location, inside, single);
-        inside.top += DrawLine(dc, textFont_, "Serial " + tile.serial, inside, single);
+        inside.top += DrawLine(dc, fonts->title, "Location " + tile.location, inside, single);
+        inside.top += DrawLine(dc, fonts->text, "Serial " + tile.serial, inside, single);
         if (!tile.versionBefore.empty()) {
-            DrawLine(dc, textFont_, "Version before " + tile.versionBefore, inside, single);
+            DrawLine(dc, fonts->text, "Version before " + tile.versionBefore, inside, single);
         }
         inside.top += text;
         // A long state word wraps into the room the bar and the reason would take.
-        inside.top += DrawLine(dc, stateFont_, StateWords(tile), inside, DT_LEFT | DT_WORDBREAK);
-        inside.top += Scaled(4);
+        inside.top += DrawLine(dc, fonts->state, StateWords(tile), inside, DT_LEFT | DT_WORDBREAK);
+        inside.top += Scaled(4 * percent / 100);
         if (tile.state == TileState::Writing) {
             RECT trough{inside.left, inside.top, inside.right,
                         std::min<LONG>(inside.bottom, inside.top + text)};
@@ -529,7 +564,7 @@ void Win32ProductionWindow::PaintTiles(HDC dc) const {
             DeleteObject(barBrush);
             FrameRectangle(dc, trough, line, GetSysColor(COLOR_WINDOWTEXT));
         } else if (tile.state == TileState::Failed) {
-            DrawLine(dc, titleFont_, tile.reason, inside,
+            DrawLine(dc, fonts->title, tile.reason, inside,
                      DT_LEFT | DT_WORDBREAK | DT_END_ELLIPSIS | DT_EDITCONTROL);
         }
     }

@@ -19,8 +19,9 @@ namespace velt::production {
 // The production window as plain Win32: the set-up strip at the top, the tiles filling the
 // client area, a row of them as wide as the window allows, the counters and the status
 // under them. Tile texts are sized in points at the window's DPI, for reading from a
-// distance. The view shows what it is told and reports what the operator does; while the
-// logic has a message box up, no further event reaches it.
+// distance; where more tiles than fit at that size, they shrink together down to half. The view
+// shows what it is told and reports what the operator does; while the logic has a message box up,
+// no further event reaches it.
 class Win32ProductionWindow final : public ProductionWindow {
   public:
     using Handle = HWND__*;
@@ -104,11 +105,9 @@ class Win32ProductionWindow final : public ProductionWindow {
     Handle window_ = nullptr;
     Handle controls_[kFieldCount] = {};
     unsigned dpi_ = 96;
-    HFONT__* font_ = nullptr;       // the set-up strip's: the system's message font
-    HFONT__* lineFont_ = nullptr;   // counters and status
-    HFONT__* titleFont_ = nullptr;  // a tile's location
-    HFONT__* textFont_ = nullptr;   // a tile's serial, version and reason
-    HFONT__* stateFont_ = nullptr;  // a tile's state, the largest
+    HFONT__* font_ = nullptr;      // the set-up strip's: the system's message font
+    HFONT__* lineFont_ = nullptr;  // counters and status
+    HFONT__* boldFont_ = nullptr;  // the status line and "Arm"
     ProductionEvents* events_ = nullptr;
     std::function<void(const std::string&, const std::string&)> messageBoxObserver_;
     std::vector<std::pair<std::uintptr_t, std::function<void()>>> timers_;
