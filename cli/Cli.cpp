@@ -9,7 +9,6 @@
 #include "cli/DeviceListing.h"
 #include "cli/Flash.h"
 #include "cli/History.h"
-#include "cli/Json.h"
 #include "cli/LoggingBackend.h"
 #include "cli/Options.h"
 #include "cli/Session.h"
@@ -17,6 +16,7 @@
 #include "device/simulated/BusMonitor.h"
 #include "device/simulated/SimulatedBus.h"
 #include "device/simulated/SimulatedSetup.h"
+#include "line/Json.h"
 #include "update/Outcome.h"
 
 namespace velt::cli {
@@ -75,7 +75,7 @@ int RunCommand(const std::vector<std::string>& args, const CliStreams& streams,
         const bool single = !flashOptions.all && !flashOptions.watch;
         for (const std::string& line : SimulatedSummary(velts, single, outcome)) {
             if (flashOptions.json) {
-                streams.out << JsonText({{"event", "simulated-device"}, {"line", line}})
+                streams.out << line::JsonText({{"event", "simulated-device"}, {"line", line}})
                             << std::endl;
             } else {
                 streams.out << line << std::endl;
@@ -136,11 +136,11 @@ int RunDetached(const std::vector<std::string>& args, const CliStreams& streams,
     const auto optionsEnd = std::find(args.begin(), args.end(), "--");
     if (!usage.empty() && std::find(args.begin(), optionsEnd, "--json") != optionsEnd) {
         const Outcome refused = OutcomeOf(Refusal::Usage, usage);
-        streams.out << JsonText({{"event", "result"},
-                                 {"result", refused.result},
-                                 {"exit", refused.exitStatus},
-                                 {"error", refused.error},
-                                 {"message", refused.brief}})
+        streams.out << line::JsonText({{"event", "result"},
+                                       {"result", refused.result},
+                                       {"exit", refused.exitStatus},
+                                       {"error", refused.error},
+                                       {"message", refused.brief}})
                     << std::endl;
     }
     return status;

@@ -6,14 +6,16 @@
 #include <string>
 #include <vector>
 
-#include "cli/Interrupts.h"
 #include "cli/Program.h"
 #include "device/DeviceMonitor.h"
 #include "device/HidDevice.h"
+#include "line/Interrupts.h"
 #include "platform/Clock.h"
 #include "update/Outcome.h"
 
 namespace velt::cli {
+
+using line::Interrupts;
 
 // What the program runs on, passed in so that tests run it on a virtual clock against a
 // simulated bus of their own.

@@ -7,9 +7,11 @@
 #include <set>
 #include <string>
 
-#include "cli/StopRule.h"
+#include "line/StopRule.h"
 
 namespace velt::cli {
+
+using line::StopRule;
 
 // The terminal's view of several devices being flashed at once: one line per device at
 // work, redrawn in place on a terminal; on a pipe, a plain line whenever a device's state

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <cstdint>
-#include <optional>
 #include <string>
 
 #include "cli/JsonEvents.h"
@@ -9,29 +7,18 @@
 #include "device/Discovery.h"
 #include "device/HidDevice.h"
 #include "device/OpenDevice.h"
+#include "line/ProductionLine.h"
 #include "update/FirmwareImage.h"
 #include "update/Outcome.h"
 #include "update/UpdateListener.h"
 
 namespace velt::cli {
 
-// How a device is named in the log and in JSON: where it is plugged in.
-std::string PlaceOf(const HidInterfaceInfo& info);
+using line::FlashedDevice;
+using line::PlaceOf;
 
-// One device as a flash found it and what came of it: the same for a single device and for
-// each of several side by side.
-struct FlashedDevice {
-    HidInterfaceInfo info;
-    std::optional<std::string> serial;
-    std::optional<std::uint16_t> versionBefore;  // as it said when it was opened
-    std::uint64_t startMs = 0;
-    std::uint64_t endMs = 0;
-    UpdateResult result;
-};
-
-// Updates the open `velt` with the checked image, its reports going to `listener`, or
-// through `json` to it with --json; followed by `following` while it comes back in its
-// bootloader. Sets the device's version before, result and end time.
+// Updates the open `velt` with the checked image (line::UpdateDevice), its reports going to
+// `listener`, or through `json` to it with --json.
 void UpdateDevice(Session& session, const FlashOptions& options, const ImageLoad& image,
                   OpenDevice& velt, DeviceFilter following, UpdateListener& listener,
                   JsonEvents& json, FlashedDevice& device);

@@ -5,14 +5,17 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "cli/Json.h"
 #include "cli/Program.h"
 #include "cli/Text.h"
 #include "device/Discovery.h"
 #include "device/IdentityText.h"
 #include "device/VeltProtocol.h"
+#include "line/Json.h"
 
 namespace velt::cli {
+
+using line::Json;
+using line::JsonText;
 
 namespace {
 
@@ -45,22 +48,6 @@ std::string Hex4(std::uint16_t value) {
 
 const char* ModeName(std::uint16_t productId) {
     return productId == protocol::bootloaderProductId ? "bootloader" : "application";
-}
-
-std::string OpenErrorText(DeviceErrorKind error) {
-    switch (error) {
-        case DeviceErrorKind::PermissionDenied:
-            return "permission denied";
-        case DeviceErrorKind::Busy:
-            return "in use by another program";
-        case DeviceErrorKind::Disconnected:
-            return "gone";
-        case DeviceErrorKind::Refused:
-        case DeviceErrorKind::Io:
-        case DeviceErrorKind::NotSupported:
-            break;
-    }
-    return "cannot be opened";
 }
 
 std::vector<ListedDevice> ListVeltDevices(HidBackend& backend) {

@@ -8,6 +8,7 @@
 
 #include "device/DeviceError.h"
 #include "device/HidDevice.h"
+#include "line/ProductionLine.h"
 
 namespace velt::cli {
 
@@ -34,8 +35,7 @@ void PrintListingJson(std::ostream& out, const std::vector<ListedDevice>& device
 std::string Hex4(std::uint16_t value);
 // "application" or "bootloader".
 const char* ModeName(std::uint16_t productId);
-// Why an open failed, in a few words.
-std::string OpenErrorText(DeviceErrorKind error);
+using line::OpenErrorText;
 
 // One block per device; the unusable ones with their reason and, for a permission
 // error, the hint.

@@ -4,9 +4,8 @@
 
 #include "cli/DeviceFlash.h"
 #include "cli/DeviceListing.h"
-#include "cli/FlashRecord.h"
 #include "cli/JsonEvents.h"
-#include "cli/ProductionLine.h"
+#include "cli/LineView.h"
 #include "cli/TerminalReporter.h"
 #include "cli/Text.h"
 #include "cli/Watch.h"
@@ -14,6 +13,7 @@
 #include "device/IdentityText.h"
 #include "device/PlatformWords.h"
 #include "device/VeltProtocol.h"
+#include "line/FlashRecord.h"
 #include "platform/Sha256.h"
 #include "update/FirmwareImage.h"
 #include "update/Outcome.h"

@@ -6,12 +6,19 @@
 #include <regex>
 #include <vector>
 
-#include "cli/FlashRecord.h"
-#include "cli/Json.h"
 #include "cli/Program.h"
 #include "cli/Text.h"
+#include "line/FlashRecord.h"
+#include "line/Json.h"
 
 namespace velt::cli {
+
+using line::Json;
+using line::JsonText;
+using line::RecordRead;
+using line::RecordReader;
+using line::RecordVisitor;
+using line::StringField;
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include "cli/DetachedOutput.h"
 #include "cli/DeviceListing.h"
-#include "cli/Json.h"
 #include "cli/Text.h"
 #include "device/IdentityText.h"
+#include "line/FlashRecord.h"
 
 namespace velt::cli {
 
@@ -28,18 +28,6 @@ const char* PhaseName(UpdatePhase phase) {
     return "finishing";
 }
 
-const char* CauseName(CancelCause cause) {
-    switch (cause) {
-        case CancelCause::Timeout:
-            return "timeout";
-        case CancelCause::Interrupt:
-            return "interrupt";
-        case CancelCause::User:
-            break;
-    }
-    return "user";
-}
-
 }  // namespace
 
 void JsonEvents::Emit(const char* event, const Json& fields, bool progress) {
@@ -48,7 +36,7 @@ void JsonEvents::Emit(const char* event, const Json& fields, bool progress) {
         object["device"] = device_;
     }
     object.update(fields);
-    const std::string line = JsonText(object) + '\n';
+    const std::string line = line::JsonText(object) + '\n';
     const std::lock_guard lock(*writing_);
     if (progress) {
         WriteProgress(out_, line);
@@ -81,24 +69,9 @@ void JsonEvents::Device(const OpenDevice& velt, const std::optional<std::string>
     Emit("device", fields);
 }
 
-Json ResultFields(const Outcome& outcome, const UpdateResult& update, const std::string& message) {
-    Json fields{{"result", outcome.result},
-                {"exit", outcome.exitStatus},
-                {"records", update.recordsSent},
-                {"total", update.totalRecords}};
-    if (update.outcome == UpdateOutcome::Cancelled) {
-        fields["cause"] = CauseName(update.cause);
-    }
-    if (*outcome.error != '\0') {
-        fields["error"] = outcome.error;
-        fields["message"] = message;
-    }
-    return fields;
-}
-
 void JsonEvents::Result(const Outcome& outcome, const UpdateResult& update,
                         const std::string& message) {
-    Emit("result", ResultFields(outcome, update, message));
+    Emit("result", line::ResultFields(outcome, update, message));
 }
 
 void JsonEvents::OnPhase(UpdatePhase phase) {

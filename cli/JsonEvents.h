@@ -6,14 +6,16 @@
 #include <ostream>
 #include <string>
 
-#include "cli/Json.h"
 #include "device/OpenDevice.h"
+#include "line/Json.h"
 #include "platform/Clock.h"
 #include "update/FirmwareImage.h"
 #include "update/Outcome.h"
 #include "update/UpdateListener.h"
 
 namespace velt::cli {
+
+using line::Json;
 
 // What a flash does, as one JSON object a line (--json), for a factory line or a CI job
 // to follow without reading prose: the image, the device found, the phases, progress at
@@ -56,10 +58,5 @@ class JsonEvents final : public UpdateListener {
     std::mutex ownLock_;
     std::mutex* writing_ = &ownLock_;
 };
-
-// The members of a result object after its event name: "result", "exit", "records",
-// "total", and "cause", "error" and "message" where they apply. The flash record keeps the
-// same.
-Json ResultFields(const Outcome& outcome, const UpdateResult& update, const std::string& message);
 
 }  // namespace velt::cli

@@ -6,8 +6,8 @@
 #include <CLI/CLI.hpp>
 
 #include "Product.h"
-#include "cli/SimulationOptions.h"
 #include "cli/Text.h"
+#include "device/simulated/BusOptions.h"
 
 namespace velt::cli {
 
@@ -33,7 +33,7 @@ std::variant<CommandLine, int> ParseCommandLine(const std::vector<std::string>& 
     CommandLine command;
     bool& verbose = command.verbose;
     FlashOptions& flashOptions = command.flash;
-    SimulationOptions simulation;
+    sim::SimulationOptions simulation;
     app.add_flag("-v,--verbose", verbose, "Log every device operation to standard error");
     app.add_flag("-y,--yes", flashOptions.yes, "Flash without asking");
     app.add_flag("--json", flashOptions.json,

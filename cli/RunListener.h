@@ -5,13 +5,16 @@
 #include <optional>
 
 #include "cli/DeviceBoard.h"
-#include "cli/Interrupts.h"
 #include "cli/Progress.h"
-#include "cli/StopRule.h"
+#include "line/Interrupts.h"
+#include "line/StopRule.h"
 #include "platform/Clock.h"
 #include "update/UpdateListener.h"
 
 namespace velt::cli {
+
+using line::Interrupts;
+using line::StopRule;
 
 // Renders one device's update on its row of the board and decides, per device, whether it
 // goes on (--all, --watch).

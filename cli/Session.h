@@ -6,18 +6,20 @@
 #include <ostream>
 #include <string>
 
-#include "cli/Interrupts.h"
 #include "cli/Options.h"
 #include "cli/Program.h"
 #include "device/DeviceMonitor.h"
 #include "device/HidDevice.h"
+#include "line/FlashRecord.h"
+#include "line/Interrupts.h"
 #include "platform/Clock.h"
 #include "update/FirmwareImage.h"
 #include "update/UpdateListener.h"
 
 namespace velt::cli {
 
-class FlashRecorder;
+using line::FlashRecorder;
+using line::Interrupts;
 
 // What one command works with.
 struct Session {

@@ -5,13 +5,16 @@
 #include <ostream>
 #include <string>
 
-#include "cli/Interrupts.h"
 #include "cli/Progress.h"
-#include "cli/StopRule.h"
+#include "line/Interrupts.h"
+#include "line/StopRule.h"
 #include "platform/Clock.h"
 #include "update/UpdateListener.h"
 
 namespace velt::cli {
+
+using line::Interrupts;
+using line::StopRule;
 
 // Renders an update on a terminal: the phases as status lines, progress as one line
 // redrawn in place (or a line per tenth on a pipe), failures on the error stream. Its

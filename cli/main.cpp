@@ -2,7 +2,6 @@
 #include <iostream>
 
 #include "cli/Cli.h"
-#include "cli/Interrupts.h"
 #include "device/PlatformBackend.h"
 #include "platform/ProgramStart.h"
 #include "platform/StandardStream.h"
@@ -22,7 +21,7 @@ int main(int argc, char** argv) {
         velt::WaitForKey();
         return velt::kExitUsage;
     }
-    velt::cli::Interrupts interrupts(velt::InstallInterruptHandler());
+    velt::line::Interrupts interrupts(velt::InstallInterruptHandler());
     velt::SteadyClock clock;
     const auto backend = velt::MakePlatformBackend();
     const auto monitor = velt::MakePlatformMonitor();

@@ -1,5 +1,7 @@
 #include "update/Outcome.h"
 
+#include <algorithm>
+
 namespace velt {
 
 namespace {
@@ -166,6 +168,16 @@ Outcome OutcomeOf(const UpdateResult& result, std::string_view timeoutSeconds) {
     outcome = OutcomeOf(Refusal::NoDevice, "gone");
     outcome.brief = "the Velt-USB is gone";
     return outcome;
+}
+
+std::string FewWords(const Outcome& outcome) {
+    const std::string_view error = outcome.error;
+    if (error == OutcomeName(UpdateOutcome::Cancelled) || error == kNoDeviceName) {
+        return outcome.brief;
+    }
+    std::string words(error);
+    std::replace(words.begin(), words.end(), '-', ' ');
+    return words;
 }
 
 Outcome OutcomeOf(Refusal refusal, std::string message) {

@@ -40,6 +40,10 @@ struct Outcome {
     std::string cancelText;
 };
 Outcome OutcomeOf(const UpdateResult& result, std::string_view timeoutSeconds = {});
+// A failure in a few words, where a sentence does not fit (a production tile): its error
+// name as words ("record refused"), how a cancel came about ("timed out"), or why a device
+// was never updated. Empty on success.
+std::string FewWords(const Outcome& outcome);
 
 // Every way a command ends before or without an update, each a row of the table with its
 // exit status, JSON result and error names and heading.

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string_view>
 
+#include "device/PlatformWords.h"
+
 namespace velt::sim {
 
 std::uint16_t ParseHex16(const std::string& option, const std::string& text) {
@@ -19,6 +21,13 @@ std::uint16_t ParseHex16(const std::string& option, const std::string& text) {
         throw CLI::ValidationError(option, "not a 16-bit hexadecimal number: " + text);
     }
     return static_cast<std::uint16_t>(value);
+}
+
+void SimulationOptions::AddTo(CLI::App& app) {
+    app.add_flag("--simulate", simulate,
+                 std::string("Run against a simulated Velt-USB in real time instead of ") +
+                     PlatformDevicesName());
+    device_.AddTo(app, "Simulated device (with --simulate)");
 }
 
 BusOptions::BusOptions(BusSetup& target, std::string versionOption)

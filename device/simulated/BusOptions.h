@@ -43,6 +43,22 @@ class BusOptions {
     CLI::Option* serialOption_ = nullptr;
 };
 
+// --simulate and the options of the simulated Velt-USB, as the programs that also run on
+// the real devices take them (its version option is --device-version, since --version is
+// the program's own).
+class SimulationOptions {
+  public:
+    void AddTo(CLI::App& app);
+    // Call after parsing. Throws CLI::ValidationError.
+    void Apply() { device_.Apply(); }
+
+    bool simulate = false;
+    BusSetup setup;
+
+  private:
+    BusOptions device_{setup, "--device-version"};
+};
+
 // Accepts "B038", "b038" and "0xB038"; throws CLI::ValidationError naming the option.
 std::uint16_t ParseHex16(const std::string& option, const std::string& text);
 

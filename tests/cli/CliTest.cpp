@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "cli/Cli.h"
-#include "cli/Json.h"
 #include "cli/Text.h"
 #include "device/PlatformWords.h"
 #include "device/simulated/SimulatedBus.h"
+#include "line/Json.h"
 #include "platform/Clock.h"
 #include "platform/Sha256.h"
 #include "tests/support/TempDir.h"
@@ -326,7 +326,7 @@ TEST_F(CliTest, JsonGivesOneObjectALineEndingInTheResult) {
     for (const std::string& line : lines) {
         EXPECT_TRUE(line.starts_with(R"({"event":")") && line.ends_with("}")) << line;
     }
-    EXPECT_EQ(lines.front(), R"({"event":"image","path":)" + JsonString(path) +
+    EXPECT_EQ(lines.front(), R"({"event":"image","path":)" + line::JsonString(path) +
                                  R"(,"bytes":400,"records":10,"sha256":")" + Sha256Hex(image) +
                                  "\"}");
     EXPECT_THAT(lines[1], HasSubstr(R"("path":"sim:hid0","location":"1-1","mode":"application")"));
@@ -418,14 +418,14 @@ TEST_F(CliTest, AnOutputThatBlocksNeverHoldsTheTransferBack) {
 TEST(CliText, NamesShowControlsJsonStaysValidAndSecondsNeverBecomeNoLimit) {
     EXPECT_EQ(Printable("a\x1b[2J\n\u009b\xff\tb/Прибор"),
               "a<U+001B>[2J<U+000A><U+009B><0xFF><U+0009>b/Прибор");
-    EXPECT_EQ(JsonString("a\"\\\n\xff"), "\"a\\\"\\\\\\u000a\uFFFD\"");
+    EXPECT_EQ(line::JsonString("a\"\\\n\xff"), "\"a\\\"\\\\\\u000a\uFFFD\"");
     // A Windows path stays as typed, to be copied back; a typed mark and the real thing
     // differ; a right-to-left override cannot turn a name around.
     EXPECT_EQ(Printable("C:\\temp\\new\\x1b\\u0041.bin \\\\?\\hid#vid_1209"),
               "C:\\temp\\new\\x1b\\u0041.bin \\\\?\\hid#vid_1209");
     EXPECT_EQ(Printable("<U+001B>\x1b<0x41><U+12>"), "<U+003C>U+001B><U+001B><U+003C>0x41><U+12>");
     EXPECT_EQ(Printable("\u202egpj.exe"), "<U+202E>gpj.exe");
-    EXPECT_EQ(JsonString("\u202e\u0085"), "\"\\u202e\\u0085\"");
+    EXPECT_EQ(line::JsonString("\u202e\u0085"), "\"\\u202e\\u0085\"");
     // Columns line up as a terminal draws them: a Cyrillic letter one column, a CJK character
     // two, a combining mark none.
     std::ostringstream table;

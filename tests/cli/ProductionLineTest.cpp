@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "cli/Cli.h"
-#include "cli/FlashRecord.h"
 #include "device/simulated/BusMonitor.h"
 #include "device/simulated/SimulatedBus.h"
+#include "line/FlashRecord.h"
 #include "platform/AppendFile.h"
 #include "platform/Clock.h"
 #include "platform/Sha256.h"
@@ -21,6 +21,8 @@
 
 namespace velt::cli {
 namespace {
+
+using namespace velt::line;
 
 using ::testing::HasSubstr;
 using ::testing::Not;

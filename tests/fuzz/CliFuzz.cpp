@@ -3,9 +3,9 @@
 #include <string_view>
 
 #include "cli/Cli.h"
-#include "cli/Json.h"
 #include "cli/Text.h"
 #include "device/simulated/SimulatedBus.h"
+#include "line/Json.h"
 
 using namespace velt;
 
@@ -22,7 +22,7 @@ struct PressingClock final : Clock {
     void ThreadStarted() override { inner.ThreadStarted(); }
     void ThreadEnded() override { inner.ThreadEnded(); }
     VirtualClock inner;
-    cli::Interrupts interrupts;
+    line::Interrupts interrupts;
 };
 
 // An empty bus.
@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int status = cli::RunCli(args, {in, out, err}, environment);
     std::istringstream lines(json && !help ? out.str() : std::string());
     for (std::string line; std::getline(lines, line);) {
-        if (!cli::ParseFlatObject(line)) {
+        if (!line::ParseFlatObject(line)) {
             std::abort();
         }
     }

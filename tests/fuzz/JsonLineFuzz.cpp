@@ -2,9 +2,9 @@
 #include <string>
 #include <string_view>
 
-#include "cli/Json.h"
+#include "line/Json.h"
 
-using namespace velt::cli;
+using namespace velt::line;
 
 // A line of a record, read and written again as this program writes JSON, reads back as
 // what was written: the reader takes every string and number the writer makes.

@@ -27,11 +27,11 @@
 #include <string>
 #include <vector>
 
-#include "cli/FlashRecord.h"
 #include "device/Discovery.h"
 #include "device/OpenDevice.h"
 #include "device/VeltProtocol.h"
 #include "device/simulated/SimulatedBus.h"
+#include "line/FlashRecord.h"
 #include "platform/Clock.h"
 #include "platform/Sha256.h"
 #include "update/FirmwareImage.h"
@@ -94,8 +94,8 @@ int MakeRecord(const std::string& path, std::uint64_t mib, const std::string& sh
     std::uint64_t bytes = 0;
     long devices = 0;
     for (; bytes < (mib << 20); ++devices) {
-        velt::cli::FlashRecordEntry entry;
-        entry.time = velt::cli::UtcTime(start + std::chrono::seconds(devices * 10));
+        velt::line::FlashRecordEntry entry;
+        entry.time = velt::line::UtcTime(start + std::chrono::seconds(devices * 10));
         entry.host = "line3-station" + std::to_string(devices % 4);
         entry.tool = "1.01.0001";
         entry.image = "/srv/line3/Velt-USB.bin";
@@ -109,7 +109,7 @@ int MakeRecord(const std::string& path, std::uint64_t mib, const std::string& sh
         entry.versionBefore = "1.2";
         entry.result = {{"result", "success"}, {"exit", 0}, {"records", 2000}, {"total", 2000}};
         entry.durationMs = 41'000;
-        const std::string line = velt::cli::RecordLine(entry);
+        const std::string line = velt::line::RecordLine(entry);
         out << line;
         bytes += line.size();
     }

@@ -1,4 +1,4 @@
-#include "cli/FlashRecord.h"
+#include "line/FlashRecord.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -6,16 +6,13 @@
 #include <vector>
 
 #include "Product.h"
-#include "cli/Json.h"
-#include "cli/Program.h"
-#include "cli/Text.h"
 #include "device/IdentityText.h"
 #include "platform/AppendFile.h"
 #include "platform/FileChunks.h"
 #include "platform/HostName.h"
 #include "platform/Utf8.h"
 
-namespace velt::cli {
+namespace velt::line {
 
 namespace {
 
@@ -25,7 +22,34 @@ constexpr std::size_t kLongestLine = 1u << 20;
 // What a reader holds of the file at a time besides the line being read.
 constexpr std::size_t kChunkBytes = 256u << 10;
 
+const char* CauseName(CancelCause cause) {
+    switch (cause) {
+        case CancelCause::Timeout:
+            return "timeout";
+        case CancelCause::Interrupt:
+            return "interrupt";
+        case CancelCause::User:
+            break;
+    }
+    return "user";
+}
+
 }  // namespace
+
+Json ResultFields(const Outcome& outcome, const UpdateResult& update, const std::string& message) {
+    Json fields{{"result", outcome.result},
+                {"exit", outcome.exitStatus},
+                {"records", update.recordsSent},
+                {"total", update.totalRecords}};
+    if (update.outcome == UpdateOutcome::Cancelled) {
+        fields["cause"] = CauseName(update.cause);
+    }
+    if (*outcome.error != '\0') {
+        fields["error"] = outcome.error;
+        fields["message"] = message;
+    }
+    return fields;
+}
 
 std::string UtcTime(std::chrono::system_clock::time_point when) {
     using namespace std::chrono;
@@ -43,8 +67,12 @@ std::string UtcTime(std::chrono::system_clock::time_point when) {
 }
 
 std::string RecordLine(const FlashRecordEntry& entry) {
-    Json line{
-        {"time", entry.time}, {"host", entry.host}, {"tool", entry.tool}, {"image", entry.image}};
+    Json line{{"time", entry.time}, {"host", entry.host}};
+    if (!entry.station.empty()) {
+        line["station"] = entry.station;
+    }
+    line["tool"] = entry.tool;
+    line["image"] = entry.image;
     // JSON holds only UTF-8: the name's own bytes beside it, so that the file can be found.
     if (!ValidUtf8(entry.image)) {
         std::string hex;
@@ -192,11 +220,12 @@ RecordRead RecordedDone::ReadOn(const std::function<void(std::size_t)>& damaged)
 }
 
 FlashRecorder::FlashRecorder(std::string path, std::string image, std::uint64_t bytes,
-                             std::string sha256)
+                             std::string sha256, std::string station)
     : path_(std::move(path)),
       image_(std::move(image)),
       bytes_(bytes),
       sha256_(std::move(sha256)),
+      station_(std::move(station)),
       host_(HostName()) {}
 
 std::string FlashRecorder::Check() const {
@@ -206,6 +235,7 @@ std::string FlashRecorder::Check() const {
 std::string FlashRecorder::Write(FlashRecordEntry entry) {
     entry.time = UtcTime(std::chrono::system_clock::now());
     entry.host = host_;
+    entry.station = station_;
     entry.tool = product::versionText;
     entry.image = image_;
     entry.bytes = bytes_;
@@ -235,9 +265,8 @@ std::string RecordEnd(FlashRecorder& recorder, const HidInterfaceInfo& device,
         return {};
     }
     // Several devices may end at once: the message says whose end is lost.
-    return std::string(kProgram) + ": the record " + Printable(recorder.path()) +
-           " could not be written for " + Printable(entry.device + " " + serial.value_or("-")) +
-           ": " + error;
+    return "the record " + Printable(recorder.path()) + " could not be written for " +
+           Printable(entry.device + " " + serial.value_or("-")) + ": " + error;
 }
 
-}  // namespace velt::cli
+}  // namespace velt::line

@@ -1,11 +1,11 @@
-#include "cli/Json.h"
+#include "line/Json.h"
 
 #include <cstdio>
 #include <limits>
 
 #include "platform/Utf8.h"
 
-namespace velt::cli {
+namespace velt::line {
 
 std::string JsonString(std::string_view text) {
     std::string out = "\"";
@@ -110,4 +110,4 @@ std::optional<long long> NumberField(const Json& object, std::string_view name) 
     return std::nullopt;
 }
 
-}  // namespace velt::cli
+}  // namespace velt::line

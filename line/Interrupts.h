@@ -3,7 +3,7 @@
 #include <atomic>
 #include <csignal>
 
-namespace velt::cli {
+namespace velt::line {
 
 // Counts the user's Ctrl-C presses. The signal handler only bumps a sig_atomic_t; the
 // update loops read the count between steps, several at once when devices are flashed side
@@ -23,4 +23,4 @@ class Interrupts {
     std::atomic<int> pressed_ = 0;
 };
 
-}  // namespace velt::cli
+}  // namespace velt::line

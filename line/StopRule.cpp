@@ -1,6 +1,6 @@
-#include "cli/StopRule.h"
+#include "line/StopRule.h"
 
-namespace velt::cli {
+namespace velt::line {
 
 StopRule::StopRule(Clock& clock, Interrupts& interrupts, std::uint64_t timeoutMs)
     : clock_(clock),
@@ -37,4 +37,4 @@ StopRule::Decision StopRule::Check() {
     return decision;
 }
 
-}  // namespace velt::cli
+}  // namespace velt::line

@@ -1,97 +1,133 @@
-#include "cli/ProductionLine.h"
+#include "cli/LineView.h"
 
 #include <algorithm>
 #include <map>
+#include <vector>
 
+#include "cli/DeviceFlash.h"
 #include "cli/DeviceListing.h"
-#include "cli/FlashRecord.h"
 #include "cli/Progress.h"
 #include "cli/RunListener.h"
 #include "cli/Text.h"
 #include "device/Discovery.h"
-#include "update/UpdateSequence.h"
+#include "line/FlashRecord.h"
 
 namespace velt::cli {
 
 namespace {
 
-std::string Records(const DeviceRun& run) {
+std::string Records(const line::DeviceRun& run) {
     return std::to_string(run.result.recordsSent) + "/" + std::to_string(run.result.totalRecords);
 }
 
 }  // namespace
 
-Outcome DeviceRun::outcome() const {
-    return problem.empty() ? OutcomeOf(result) : OutcomeOf(Refusal::Unopened, problem);
-}
+// One device's row of the board and its own JsonEvents naming it.
+class LineView::Row final : public line::RunReports {
+  public:
+    Row(LineView& view, const line::DeviceRun& run)
+        : view_(view),
+          run_(run),
+          row_(view.board_.Add(Printable(PlaceOf(run.info) + " " + run.serial.value_or("-")))),
+          listener_(view.board_, row_, view.session_.clock, view.session_.interrupts,
+                    view.options_.timeoutMs),
+          json_(view.session_.io.out, view.session_.clock) {
+        json_.SetDevice(PlaceOf(run.info));
+        json_.ShareLock(view.jsonLock_);
+        json_.SetInner(listener_);
+    }
 
-ProductionLine::ProductionLine(Session& session, const FlashOptions& options,
-                               const ImageLoad& image, JsonEvents& json)
+    UpdateListener& Opened(const OpenDevice& velt) override {
+        if (!view_.options_.json) {
+            return listener_;
+        }
+        json_.Device(velt, run_.serial);
+        return json_;
+    }
+
+    void RecordFailed(const std::string& message) override {
+        const std::string unrecorded = std::string(kProgram) + ": " + message;
+        if (view_.options_.json) {
+            json_.Emit("record-failed", {{"message", unrecorded}});
+        }
+        view_.board_.Message(unrecorded, true);
+    }
+
+    void Ended(const Outcome& outcome) override {
+        if (view_.options_.json) {
+            Outcome told = outcome;
+            told.exitStatus = RecordedStatus(outcome.exitStatus, run_.unrecorded);
+            json_.Result(told, run_.result, outcome.reason);
+        }
+        view_.board_.Finish(row_, std::string(outcome.result) + ", " + Records(run_) +
+                                      " records in " + MinutesSeconds(run_.endMs - run_.startMs) +
+                                      (outcome.reason.empty() ? "" : ": " + outcome.reason));
+    }
+
+  private:
+    LineView& view_;
+    const line::DeviceRun& run_;
+    std::size_t row_;
+    RunListener listener_;
+    JsonEvents json_;
+};
+
+LineView::LineView(Session& session, const FlashOptions& options, JsonEvents& json)
     : session_(session),
       options_(options),
-      image_(image),
       json_(json),
-      board_(session.out, session.io.err, session.terminalOut) {
+      board_(session.out, session.io.err, session.terminalOut),
+      pressed_(session.interrupts.Count()) {
     json_.ShareLock(jsonLock_);
 }
 
-void ProductionLine::Start(const HidInterfaceInfo& info, std::optional<std::string> serial) {
-    DeviceRun& run = runs_.emplace_back();
-    run.info = info;
-    run.serial = std::move(serial);
-    run.row = board_.Add(Printable(PlaceOf(info) + " " + run.serial.value_or("-")));
-    run.startMs = session_.clock.NowMs();
-    // Counted before it runs, so that a virtual clock waits for it from the start.
-    session_.clock.ThreadStarted();
-    run.thread = std::thread([this, &run] { Run(run); });
+std::unique_ptr<line::RunReports> LineView::Starting(const line::DeviceRun& run) {
+    return std::make_unique<Row>(*this, run);
 }
 
-std::vector<const DeviceRun*> ProductionLine::Reap() {
-    std::vector<const DeviceRun*> done;
-    for (DeviceRun& run : runs_) {
-        if (run.finished && run.thread.joinable()) {
-            run.thread.join();
-            done.push_back(&run);
-        }
-    }
-    return done;
+void LineView::Reaped(const line::DeviceRun& run) {
+    ++(run.outcome().exitStatus == kExitSuccess ? done_ : failed_);
+    board_.Message(std::to_string(done_) + " done, " + std::to_string(failed_) + " failed");
 }
 
-void ProductionLine::JoinAll() {
-    for (DeviceRun& run : runs_) {
-        if (run.thread.joinable()) {
-            run.thread.join();
+void LineView::AlreadyDone(const std::string& /*key*/, const HidInterfaceInfo& info,
+                           const std::optional<std::string>& serial, bool recorded) {
+    board_.Message(Printable(PlaceOf(info) + " " + serial.value_or("-")) + ": already done" +
+                   (recorded ? " (record)" : ""));
+    if (options_.json) {
+        Json fields{{"device", PlaceOf(info)}};
+        if (serial) {
+            fields["serial"] = *serial;
         }
+        if (recorded) {
+            fields["record"] = true;
+        }
+        json_.Emit("already-done", fields);
     }
 }
 
-bool ProductionLine::Running() const {
-    return std::any_of(runs_.begin(), runs_.end(),
-                       [](const DeviceRun& run) { return !run.finished; });
-}
-
-int ProductionLine::Finish() {
-    JoinAll();
+int LineView::Finish(line::ProductionLine& line) {
+    line.JoinAll();
+    const auto& runs = line.runs();
     std::vector<int> statuses;
-    for (const DeviceRun& run : runs_) {
+    for (const line::DeviceRun& run : runs) {
         statuses.push_back(run.outcome().exitStatus);
     }
     const int succeeded =
         static_cast<int>(std::count(statuses.begin(), statuses.end(), kExitSuccess));
-    const int failed = static_cast<int>(runs_.size()) - succeeded;
-    const int status =
-        CombinedStatus(statuses, session_.recorder != nullptr && session_.recorder->Failed());
-    if (!runs_.empty()) {
-        PrintTable();
+    const int failed = static_cast<int>(runs.size()) - succeeded;
+    const int status = CombinedStatus(statuses, line.Unrecorded());
+    if (!runs.empty()) {
+        PrintTable(line);
     }
-    session_.out << succeeded << " of " << runs_.size() << " devices flashed"
+    session_.out << succeeded << " of " << runs.size() << " devices flashed"
                  << (failed > 0 ? ", " + std::to_string(failed) + " not" : std::string()) << '.'
                  << std::endl;
     if (options_.json) {
         if (session_.beforeLast) {
             session_.beforeLast(UpdateOutcome::None);
         }
-        json_.Emit("summary", {{"devices", runs_.size()},
+        json_.Emit("summary", {{"devices", runs.size()},
                                {"succeeded", succeeded},
                                {"failed", failed},
                                {"exit", status}});
@@ -99,50 +135,10 @@ int ProductionLine::Finish() {
     return status;
 }
 
-void ProductionLine::Run(DeviceRun& run) {
-    RunListener listener(board_, run.row, session_.clock, session_.interrupts, options_.timeoutMs);
-    JsonEvents json(session_.io.out, session_.clock);
-    json.SetDevice(PlaceOf(run.info));
-    json.ShareLock(jsonLock_);
-    OpenDevice velt;
-    std::vector<UnusableDevice> unusable;
-    if (!OpenFirstVelt(session_.backend, velt, &unusable, AtPlaceOf(run.info))) {
-        run.problem = unusable.empty()
-                          ? std::string("gone before it could be opened")
-                          : "cannot be opened: " + OpenErrorText(unusable.front().error.kind());
-        run.endMs = session_.clock.NowMs();
-    } else {
-        if (options_.json) {
-            json.Device(velt, run.serial);
-        }
-        UpdateDevice(session_, options_, image_, velt,
-                     Following(session_.backend, run.info.location, run.serial), listener, json,
-                     run);
-    }
-    const Outcome outcome = run.outcome();
-    // On disk before its result is told, so that the result's status counts a lost entry.
-    const std::string unrecorded =
-        RecordDevice(session_, options_, json, run, outcome, outcome.reason);
-    if (!unrecorded.empty()) {
-        run.unrecorded = true;
-        board_.Message(unrecorded, true);
-    }
-    if (options_.json) {
-        Outcome told = outcome;
-        told.exitStatus = RecordedStatus(outcome.exitStatus, run.unrecorded);
-        json.Result(told, run.result, outcome.reason);
-    }
-    board_.Finish(run.row, std::string(outcome.result) + ", " + Records(run) + " records in " +
-                               MinutesSeconds(run.endMs - run.startMs) +
-                               (outcome.reason.empty() ? "" : ": " + outcome.reason));
-    run.finished = true;
-    session_.clock.ThreadEnded();
-}
-
-void ProductionLine::PrintTable() {
+void LineView::PrintTable(const line::ProductionLine& line) {
     std::vector<std::vector<std::string>> rows{
         {"Location", "Serial", "Result", "Records", "Time", ""}};
-    for (const DeviceRun& run : runs_) {
+    for (const line::DeviceRun& run : line.runs()) {
         const Outcome outcome = run.outcome();
         rows.push_back({Printable(PlaceOf(run.info)), Printable(run.serial.value_or("-")),
                         outcome.result, Records(run), MinutesSeconds(run.endMs - run.startMs),
@@ -203,14 +199,15 @@ int FlashAll(Session& session, const FlashOptions& options, const ImageLoad& ima
     if (!ConfirmFlash(session, options, *image.image, "all " + std::to_string(velts.size()))) {
         return kExitInterrupted;
     }
-    ProductionLine line(session, options, image, json);
+    LineView view(session, options, json);
+    line::ProductionLine line(session.backend, session.clock, image, session.recorder, view);
     // Holds a virtual clock until every device has started.
     session.clock.ThreadStarted();
     for (std::size_t index = 0; index < velts.size(); ++index) {
         line.Start(velts[index], serials[index]);
     }
     session.clock.ThreadEnded();
-    return line.Finish();
+    return view.Finish(line);
 }
 
 }  // namespace velt::cli

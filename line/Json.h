@@ -6,7 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
-namespace velt::cli {
+namespace velt::line {
 
 // A JSON value whose object members keep the order they were set in, so that every line
 // this program writes names its fields in one order.
@@ -32,4 +32,4 @@ std::optional<std::string> StringField(const Json& object, std::string_view name
 // The whole non-negative number `name`, or nullopt.
 std::optional<long long> NumberField(const Json& object, std::string_view name);
 
-}  // namespace velt::cli
+}  // namespace velt::line

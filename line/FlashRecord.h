@@ -9,18 +9,26 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "cli/Json.h"
 #include "device/HidDevice.h"
+#include "line/Json.h"
+#include "update/Outcome.h"
+#include "update/UpdateListener.h"
 
-namespace velt::cli {
+namespace velt::line {
+
+// The members of a result object after its event name: "result", "exit", "records",
+// "total", and "cause", "error" and "message" where they apply: --json's result and the
+// record's entry alike.
+Json ResultFields(const Outcome& outcome, const UpdateResult& update, const std::string& message);
 
 // One device's end as the record keeps it: one JSON object a line, its result with the
 // field names of --json's result.
 struct FlashRecordEntry {
     std::string time;  // UTC, ISO 8601
     std::string host;
-    std::string tool;   // this program's version
-    std::string image;  // its path as given; written with "imageHex" when not UTF-8
+    std::string station;  // the production station's name; empty: none
+    std::string tool;     // this program's version
+    std::string image;    // its path as given; written with "imageHex" when not UTF-8
     std::uint64_t bytes = 0;
     std::string sha256;
     std::string device;  // its location, or path where there is none
@@ -104,7 +112,9 @@ class RecordedDone {
 // of several devices at once.
 class FlashRecorder {
   public:
-    FlashRecorder(std::string path, std::string image, std::uint64_t bytes, std::string sha256);
+    // `station` names the production station in every entry; empty: none.
+    FlashRecorder(std::string path, std::string image, std::uint64_t bytes, std::string sha256,
+                  std::string station = {});
     const std::string& path() const { return path_; }
     // Whether the record can be written to (creating it), before any device is touched:
     // the system's words for why not, or an empty string.
@@ -120,15 +130,16 @@ class FlashRecorder {
     std::string image_;
     std::uint64_t bytes_;
     std::string sha256_;
+    std::string station_;
     std::string host_;
     std::atomic<bool> failed_ = false;
 };
 
-// Records a device's end; returns what to tell the user when it could not be written, or an
-// empty string.
+// Records a device's end; returns what to tell the user when it could not be written (naming
+// the record and the device), or an empty string.
 std::string RecordEnd(FlashRecorder& recorder, const HidInterfaceInfo& device,
                       const std::optional<std::string>& serial,
                       const std::optional<std::uint16_t>& versionBefore, Json result,
                       std::uint64_t durationMs);
 
-}  // namespace velt::cli
+}  // namespace velt::line

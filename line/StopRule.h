@@ -3,11 +3,11 @@
 #include <cstdint>
 #include <optional>
 
-#include "cli/Interrupts.h"
+#include "line/Interrupts.h"
 #include "platform/Clock.h"
 #include "update/UpdateListener.h"
 
-namespace velt::cli {
+namespace velt::line {
 
 // When one device's update is to end early: Ctrl-C cancels it until records flow; then the
 // transfer finishes so that the device is not left half-written, unless Ctrl-C is pressed
@@ -41,4 +41,4 @@ class StopRule {
     bool stopping_ = false;
 };
 
-}  // namespace velt::cli
+}  // namespace velt::line

@@ -1,6 +1,6 @@
-#include "cli/Interrupts.h"
+#include "line/Interrupts.h"
 
-namespace velt::cli {
+namespace velt::line {
 
 Interrupts::Interrupts(const volatile std::sig_atomic_t* signalCount)
     : signalCount_(signalCount), baseline_(signalCount != nullptr ? *signalCount : 0) {}
@@ -10,4 +10,4 @@ int Interrupts::Count() const {
     return pressed_ + signalled;
 }
 
-}  // namespace velt::cli
+}  // namespace velt::line
