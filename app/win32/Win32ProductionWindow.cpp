@@ -367,16 +367,8 @@ int Win32ProductionWindow::MessageBoxRun(const std::string& text, const std::str
         messageBoxObserver_(title, text);
     }
     const bool owned = IsWindowVisible(window_) != FALSE;
-    ++modal_;
-    const int answer = MessageBoxW(owned ? window_ : nullptr, Utf16(text).c_str(),
-                                   Utf16(title).c_str(), style | (owned ? 0 : MB_TASKMODAL));
-    --modal_;
-    // A close asked for while the box was up was kept until now.
-    if (modal_ == 0 && closeDeferred_ && !closed_) {
-        closeDeferred_ = false;
-        PostMessageW(window_, WM_CLOSE, 0, 0);
-    }
-    return answer;
+    return MessageBoxW(owned ? window_ : nullptr, Utf16(text).c_str(), Utf16(title).c_str(),
+                       style | (owned ? 0 : MB_TASKMODAL));
 }
 
 void Win32ProductionWindow::Alert(const std::string& text, const std::string& title) {
@@ -640,11 +632,8 @@ LRESULT Win32ProductionProcedure::Handle(Win32ProductionWindow& window, UINT mes
                                          LPARAM lParam) {
     switch (message) {
         case WM_CLOSE:
-            // Only a request: the logic decides when the window closes. One that comes while
-            // the logic waits on a message box is passed on once the box is gone.
-            if (window.modal_ > 0) {
-                window.closeDeferred_ = true;
-            } else if (window.events_ != nullptr && !window.closed_) {
+            // Only a request: the logic decides when the window closes.
+            if (window.events_ != nullptr && !window.closed_) {
                 window.events_->OnCloseRequest();
             }
             return 0;
@@ -654,8 +643,8 @@ LRESULT Win32ProductionProcedure::Handle(Win32ProductionWindow& window, UINT mes
         case WM_TIMER:
             if (wParam != kLogicTimer) {
                 window.RunTimer(wParam);
-            } else if (window.events_ != nullptr && !window.closed_ && window.modal_ == 0) {
-                // Not while the logic waits on a message box: it is in the middle of a call.
+            } else if (window.events_ != nullptr && !window.closed_) {
+                // Also while a message box of the logic's is up: its loop runs the timer.
                 window.events_->OnTimer();
             }
             return 0;

@@ -19,9 +19,9 @@ namespace velt::production {
 // The production window as plain Win32: the set-up strip at the top, the tiles filling the
 // client area, a row of them as wide as the window allows, the counters and the status
 // under them. Tile texts are sized in points at the window's DPI, for reading from a
-// distance; where more tiles than fit at that size, they shrink together down to half. The view
-// shows what it is told and reports what the operator does; while the logic has a message box up,
-// no further event reaches it.
+// distance; where more tiles than fit at that size, they shrink together down to half. The
+// view shows what it is told and reports what the operator does. A message box runs the
+// window's loop: the logic's timer goes on meanwhile.
 class Win32ProductionWindow final : public ProductionWindow {
   public:
     using Handle = HWND__*;
@@ -119,8 +119,6 @@ class Win32ProductionWindow final : public ProductionWindow {
     bool canArm_ = false;
     int tilesTop_ = 0;  // the tiles' area, between the set-up strip and the counters
     int tilesBottom_ = 0;
-    int modal_ = 0;               // message boxes up
-    bool closeDeferred_ = false;  // asked to close while one was
     bool closed_ = false;
     int exitStatus_ = 0;
 };
