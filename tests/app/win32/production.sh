@@ -3,7 +3,10 @@
 # 1. three Velt-USBs plugged in at the start and a fourth 3 s later are all flashed: four
 #    PASS tiles, one record line for each device, exit status 0, and a picture of the
 #    window with the four green tiles in it. A PNG copy of it is kept for people to look at;
-# 2. a Velt-USB that refuses one of the image's records ends on a FAIL tile with its reason.
+# 2. a Velt-USB that refuses one of the image's records ends on a FAIL tile with its reason;
+# 3. not armed, --close-after-ms saves the window then and asks it to close, and with
+#    nothing being written it does: exit status 0, the tiles free;
+# 4. the close box (Alt+F4) asks the window to close, which it does with nothing written.
 #   production.sh WINE_RUN TEMPLATE PRODUCTION.exe IMAGE COPY.png
 set -eu
 WINE_RUN=$1 TEMPLATE=$2 program=$3 image=$4 copy=$5
@@ -36,7 +39,30 @@ echo "four devices flashed: four PASS tiles, four record lines, exit status 0"
 
 production refused --devices 1 --refuse-record 5
 grep -q '^tile 1-1: FAIL (.' "$work/out" || { cat "$work/out" >&2; fail "no FAIL tile with its reason"; }
-echo "a device refusing a record: $(grep '^tile 1-1:' "$work/out")"
+echo "a device refusing a record: $(grep '^tile 1-1:' "$work/out"), exit status $status"
+
+run $WINE_RUN "$program" --simulate --devices 2 --close-after-ms 3000 \
+    --screenshot "$(windows_path "$work/idle.png")" "$(windows_path "$image")"
+[ "$status" -eq 0 ] || { cat "$work/out" "$work/err" >&2; fail "exit status $status, idle"; }
+[ -s "$work/idle.png" ] || fail "no picture at --close-after-ms"
+if grep '^tile ' "$work/out" | grep -v ': Free$'; then
+    fail "a tile other than Free while not armed"
+fi
+echo "not armed: the picture at --close-after-ms, then closed with status 0"
+
+if command -v xdotool >/dev/null 2>&1; then
+    start $WINE_RUN "$program" --simulate --devices 1 "$(windows_path "$image")"
+    window_appears '^Velt-USB Production$' || { finish; fail "no production window"; }
+    for _ in $(seq 20); do
+        kill -0 "$pid" 2>/dev/null || break
+        xdotool key alt+F4 2>/dev/null || true
+        sleep 1
+    done
+    kill -0 "$pid" 2>/dev/null && fail "the window did not close on Alt+F4"
+    finish
+    [ "$status" -eq 0 ] || fail "exit status $status after Alt+F4, expected 0"
+    echo "the close box closes the window when nothing is written: exit status 0"
+fi
 
 if ! command -v convert >/dev/null 2>&1; then
     echo "the pictures are not checked: ImageMagick is not installed"
