@@ -648,6 +648,15 @@ LRESULT Win32ProductionProcedure::Handle(Win32ProductionWindow& window, UINT mes
                 window.events_->OnTimer();
             }
             return 0;
+        case WM_ACTIVATE:
+            // Keys go to the first field the operator can use, as in a dialog.
+            if (LOWORD(wParam) != WA_INACTIVE && !IsChild(window.window_, GetFocus())) {
+                if (HWND first = GetNextDlgTabItem(window.window_, nullptr, FALSE)) {
+                    SetFocus(first);
+                    return 0;
+                }
+            }
+            break;
         case WM_SIZE:
             window.Place();
             return 0;

@@ -6,7 +6,9 @@
 # 2. a Velt-USB that refuses one of the image's records ends on a FAIL tile with its reason;
 # 3. not armed, --close-after-ms saves the window then and asks it to close, and with
 #    nothing being written it does: exit status 0, the tiles free;
-# 4. the close box (Alt+F4) asks the window to close, which it does with nothing written.
+# 4. the close box (Alt+F4) asks the window to close, which it does with nothing written;
+# 5. worked with the keyboard, the station's name and the expected count typed in and
+#    "Arm" pressed: the device is flashed and its record line names the station.
 #   production.sh WINE_RUN TEMPLATE PRODUCTION.exe IMAGE COPY.png
 set -eu
 WINE_RUN=$1 TEMPLATE=$2 program=$3 image=$4 copy=$5
@@ -62,6 +64,25 @@ if command -v xdotool >/dev/null 2>&1; then
     finish
     [ "$status" -eq 0 ] || fail "exit status $status after Alt+F4, expected 0"
     echo "the close box closes the window when nothing is written: exit status 0"
+
+    # Tab order: image, "Choose…", SHA-256, record, station, expected count, "Arm".
+    start $WINE_RUN "$program" --simulate --devices 1 --record "$(windows_path "$work/keys.jsonl")" \
+        --screenshot "$(windows_path "$work/keys.png")" "$(windows_path "$image")"
+    window_appears '^Velt-USB Production$' || { finish; fail "no production window"; }
+    sleep 1
+    xdotool key Tab Tab Tab Tab && xdotool type 'Bench 7' && xdotool key Tab &&
+        xdotool type 1 && xdotool key Tab space || fail "xdotool cannot type"
+    for _ in $(seq 60); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 1
+    done
+    kill -0 "$pid" 2>/dev/null && { kill "$pid"; fail "not armed from the keyboard, or not done"; }
+    finish
+    [ "$status" -eq 0 ] || { cat "$work/out" "$work/err" >&2; fail "exit status $status, keys"; }
+    expect_line "$work/out" "tile 1-1: PASS"
+    grep -q '"station": *"Bench 7"' "$work/keys.jsonl" ||
+        { cat "$work/keys.jsonl" >&2; fail "the record does not name the station typed in"; }
+    echo "set up and armed from the keyboard: the record names station Bench 7"
 fi
 
 if ! command -v convert >/dev/null 2>&1; then
