@@ -2,6 +2,7 @@
 // on the Windows HID stack, or on a simulated bus in real time with --simulate. A windows
 // program, so that no console opens with it; started from a console, it writes to that one:
 // with --screenshot, each tile as it ended, and on the simulated bus each device's line.
+#include <algorithm>
 #include <exception>
 #include <iostream>
 #include <memory>
@@ -107,32 +108,32 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     velt::SteadyClock clock;
     velt::sim::SimulatedBus bus(clock);
     std::vector<velt::sim::SimulatedVelt*> velts;
-    std::unique_ptr<velt::HidBackend> platformBackend;
-    std::unique_ptr<velt::DeviceMonitor> monitor;
-    if (options.simulate) {
-        velts = velt::sim::PopulateBus(bus, options.bus);
-        monitor = std::make_unique<velt::sim::BusMonitor>(bus, clock);
-    } else {
-        platformBackend = velt::MakePlatformBackend();
-        monitor = velt::MakePlatformMonitor();
-    }
-    velt::HidBackend& backend = options.simulate ? bus : *platformBackend;
-
     Setup initial;
     initial.image = options.image;
     initial.expectedSha256 = options.expectSha256;
     initial.record = options.record;
     initial.station = options.station;
     initial.expected = options.expected;
-    // The picture waits for every device of the simulated bus, or the count expected.
-    const int devices = options.simulate ? static_cast<int>(velts.size())
-                                         : std::max(1, options.expected.value_or(1));
 
+    // Unattended, message boxes are answered after a while; attended, they wait.
+    const bool attended = options.screenshot.empty() && options.closeAfterMs <= 0;
     int status = 1;
     try {
+        std::unique_ptr<velt::HidBackend> platformBackend;
+        std::unique_ptr<velt::DeviceMonitor> monitor;
+        if (options.simulate) {
+            velts = velt::sim::PopulateBus(bus, options.bus);
+            monitor = std::make_unique<velt::sim::BusMonitor>(bus, clock);
+        } else {
+            platformBackend = velt::MakePlatformBackend();
+            monitor = velt::MakePlatformMonitor();
+        }
+        velt::HidBackend& backend = options.simulate ? bus : *platformBackend;
         Win32ProductionWindow window;
+        // The picture waits for every device of the simulated bus, or the count expected.
+        const int devices = options.simulate ? static_cast<int>(velts.size())
+                                             : std::max(1, options.expected.value_or(1));
         UnattendedWindow unattended(window, options, devices);
-        const bool attended = options.screenshot.empty() && options.closeAfterMs <= 0;
         window.SetMessageBoxObserver([attended](const std::string& title, const std::string& text) {
             std::cerr << "message box: " << velt::Printable(title) << ": " << velt::Printable(text)
                       << std::endl;
@@ -148,7 +149,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         status = window.Run(station);
     } catch (const std::exception& error) {
         std::cerr << "Velt-USB Production: " << error.what() << std::endl;
-        if (options.screenshot.empty() && options.closeAfterMs <= 0) {
+        if (attended) {
             // Started from the desktop there is no console to read this on.
             MessageBoxW(nullptr, velt::Utf16(error.what()).c_str(), L"Velt-USB Production",
                         MB_ICONERROR | MB_OK);
