@@ -1,15 +1,15 @@
-# The Windows zip (`make package-windows`): one folder holding the three programs, the
+# The Windows zip (`make package-windows`): one folder holding the four programs, the
 # demo's sample image, a README and the license; the user puts Velt-USB.bin beside the window program.
 #   velt-usb-firmware-<version>-windows-x86/
-#     Velt-USB Firmware.exe  velt-usb-flash.exe  velt-usb-firmware-demo.exe  README.txt
-#     LICENSE.txt
+#     Velt-USB Firmware.exe  Velt-USB Production.exe  velt-usb-flash.exe
+#     velt-usb-firmware-demo.exe  README.txt  LICENSE.txt
 #     demo-image/Velt-USB.bin
 # With VELT_SIGN_CERT and VELT_SIGN_KEY (PEM files) the programs are signed as they go in.
 set(VELT_SIGN_CERT "" CACHE FILEPATH "Code-signing certificate (PEM) for the Windows programs")
 set(VELT_SIGN_KEY "" CACHE FILEPATH "Its private key (PEM)")
 
 set(velt_windows_programs)
-foreach(program velt-usb-firmware velt-usb-flash velt-usb-firmware-demo)
+foreach(program velt-usb-firmware velt-usb-production velt-usb-flash velt-usb-firmware-demo)
     if(TARGET ${program})
         list(APPEND velt_windows_programs ${program})
     endif()

@@ -1,7 +1,6 @@
 // The update window on a simulated Velt-USB, in real time. Prints one result line on
 // standard output however it ends, for scripts to check. A windows program, so that no
 // console opens with it; started from a console, it writes to that one.
-#include <cstdio>
 #include <functional>
 #include <iostream>
 #include <string>
@@ -10,6 +9,7 @@
 #include "app/DemoDriver.h"
 #include "app/DemoOptions.h"
 #include "app/FrmMain.h"
+#include "app/win32/ScriptSupport.h"
 #include "app/win32/Win32Window.h"
 #include "device/simulated/BusMonitor.h"
 #include "device/simulated/SimulatedBus.h"
@@ -26,49 +26,6 @@ using velt::Control;
 
 // How long an unattended run leaves a message box up before answering it.
 constexpr UINT kUnattendedMessageMs = 1500;
-
-bool Usable(DWORD stream) {
-    const HANDLE handle = GetStdHandle(stream);
-    return handle != nullptr && handle != INVALID_HANDLE_VALUE;
-}
-
-// Output already redirected (a pipe, a file) stays where it is; otherwise it goes to the
-// console the program was started from, if any.
-void ConnectConsole() {
-    const bool out = Usable(STD_OUTPUT_HANDLE);
-    const bool err = Usable(STD_ERROR_HANDLE);
-    if ((out && err) || !AttachConsole(ATTACH_PARENT_PROCESS)) {
-        return;
-    }
-    SetConsoleOutputCP(CP_UTF8);
-    if (!out) {
-        std::freopen("CONOUT$", "w", stdout);
-    }
-    if (!err) {
-        std::freopen("CONOUT$", "w", stderr);
-    }
-}
-
-BOOL CALLBACK FindMessageBox(HWND candidate, LPARAM found) {
-    wchar_t name[16] = {};
-    GetClassNameW(candidate, name, 16);
-    if (std::wstring_view(name) == L"#32770" && IsWindowVisible(candidate)) {
-        *reinterpret_cast<HWND*>(found) = candidate;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// Answers the thread's message box, once it is up, with OK.
-void CALLBACK AnswerMessageBox(HWND, UINT, UINT_PTR timer, DWORD) {
-    HWND box = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), &FindMessageBox, reinterpret_cast<LPARAM>(&box));
-    if (box != nullptr) {
-        KillTimer(nullptr, timer);
-        PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
-    }
-}
 
 // The demo's own doings, by the Win32 view's means.
 class Win32DemoDriver final : public velt::DemoDriver {
@@ -108,7 +65,7 @@ class Win32DemoDriver final : public velt::DemoDriver {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    ConnectConsole();
+    velt::ConnectConsole();
     const std::vector<std::string> arguments = velt::Utf8Arguments();
     std::vector<const char*> argv;
     for (const std::string& argument : arguments) {
@@ -146,7 +103,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                 std::cerr << "message box: " << velt::Printable(title) << ": "
                           << velt::Printable(text) << std::endl;
                 if (unattended) {
-                    SetTimer(nullptr, 0, kUnattendedMessageMs, &AnswerMessageBox);
+                    velt::AnswerMessageBoxAfter(kUnattendedMessageMs);
                 }
             });
         if (velt != nullptr) {

@@ -8,13 +8,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <optional>
 #include <stdexcept>
 #include <vector>
 
-#include "app/win32/PngFile.h"
+#include "app/win32/ClientImage.h"
 #include "app/win32/ResourceIds.h"
+#include "app/win32/WindowDpi.h"
 #include "platform/WindowsText.h"
 
 #undef MessageBox
@@ -36,49 +36,11 @@ constexpr UINT kWakeMessage = WM_APP + 2;
 constexpr UINT_PTR kDeviceTimer = ~static_cast<UINT_PTR>(0);
 constexpr COLORREF kBarColour = RGB(128, 128, 255);
 
-// Looked up at run time: the DPI calls exist from Windows 10 1607 on, and a program that
-// imported them would not start on older systems.
-template <typename Function>
-Function UserFunction(const char* name) {
-    const FARPROC found = GetProcAddress(GetModuleHandleW(L"user32.dll"), name);
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
-}
-
-unsigned SystemDpi() {
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    return dpi > 0 ? static_cast<unsigned>(dpi) : 96;
-}
-
-unsigned WindowDpi(HWND window) {
-    static const auto getDpi = UserFunction<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
-    if (getDpi != nullptr) {
-        if (const UINT dpi = getDpi(window); dpi != 0) {
-            return dpi;
-        }
-    }
-    return SystemDpi();
-}
-
-int MetricForDpi(int index, unsigned dpi) {
-    static const auto forDpi = UserFunction<int(WINAPI*)(int, UINT)>("GetSystemMetricsForDpi");
-    if (forDpi != nullptr) {
-        return forDpi(index, dpi);
-    }
-    return MulDiv(GetSystemMetrics(index), static_cast<int>(dpi), static_cast<int>(SystemDpi()));
-}
-
 RECT FrameForClient(int width, int height, unsigned dpi) {
-    static const auto adjust =
-        UserFunction<BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
-    RECT frame{0, 0, width, height};
-    if (adjust != nullptr) {
-        adjust(&frame, kWindowStyle, FALSE, kWindowExStyle, dpi);
-    } else {
-        AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle);
-    }
-    return frame;
+    int frameWidth = 0;
+    int frameHeight = 0;
+    FrameSizeForClient(width, height, kWindowStyle, kWindowExStyle, dpi, frameWidth, frameHeight);
+    return RECT{0, 0, frameWidth, frameHeight};
 }
 
 bool IsValueLabel(Control control) {
@@ -265,17 +227,7 @@ void Win32Window::PlaceControl(Control which) {
 
 // The system's message font at the window's DPI.
 void Win32Window::UpdateFont() {
-    static const auto forDpi =
-        UserFunction<BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT)>("SystemParametersInfoForDpi");
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof metrics;
-    if (forDpi != nullptr) {
-        forDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi_);
-    } else if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
-        metrics.lfMessageFont.lfHeight = MulDiv(
-            metrics.lfMessageFont.lfHeight, static_cast<int>(dpi_), static_cast<int>(SystemDpi()));
-    }
-    HFONT font = CreateFontIndirectW(&metrics.lfMessageFont);
+    HFONT font = CreateMessageFont(dpi_);
     for (HWND child : controls_) {
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     }
@@ -338,57 +290,7 @@ void Win32Window::RunTimer(std::uintptr_t id) {
 }
 
 bool Win32Window::SaveClientArea(const std::string& path) const {
-    RECT client{};
-    GetClientRect(window_, &client);
-    const int width = client.right;
-    const int height = client.bottom;
-    if (width <= 0 || height <= 0) {
-        return false;
-    }
-    // A .bmp name gets the pixels as they are; any other a PNG, as image viewers expect.
-    const bool bmp =
-        path.size() >= 4 && _wcsicmp(Utf16(path.substr(path.size() - 4)).c_str(), L".bmp") == 0;
-    BITMAPINFOHEADER header{};
-    header.biSize = sizeof header;
-    header.biWidth = width;
-    // Bottom-up, as a .bmp file stores its rows; top-down for the PNG encoder.
-    header.biHeight = bmp ? height : -height;
-    header.biPlanes = 1;
-    header.biBitCount = 24;
-    header.biCompression = BI_RGB;
-    const DWORD rowBytes = (static_cast<DWORD>(width) * 3 + 3) & ~3U;
-    header.biSizeImage = rowBytes * static_cast<DWORD>(height);
-
-    HDC windowDc = GetDC(window_);
-    void* bits = nullptr;
-    HBITMAP image = CreateDIBSection(windowDc, reinterpret_cast<BITMAPINFO*>(&header),
-                                     DIB_RGB_COLORS, &bits, nullptr, 0);
-    HDC memory = CreateCompatibleDC(windowDc);
-    HGDIOBJ old = SelectObject(memory, image);
-    // Copied from what the window shows, brought up to date first. (PrintWindow would
-    // work for a covered window too, but wine's leaves the child windows out.)
-    RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-    BitBlt(memory, 0, 0, width, height, windowDc, 0, 0, SRCCOPY);
-    GdiFlush();
-
-    bool written = false;
-    if (!bmp) {
-        written = WritePng(path, width, height, static_cast<const std::uint8_t*>(bits), rowBytes);
-    } else if (FILE* out = _wfopen(Utf16(path).c_str(), L"wb")) {
-        BITMAPFILEHEADER file{};
-        file.bfType = 0x4D42;  // "BM"
-        file.bfOffBits = sizeof file + sizeof header;
-        file.bfSize = file.bfOffBits + header.biSizeImage;
-        written = std::fwrite(&file, sizeof file, 1, out) == 1 &&
-                  std::fwrite(&header, sizeof header, 1, out) == 1 &&
-                  std::fwrite(bits, header.biSizeImage, 1, out) == 1;
-        written = std::fclose(out) == 0 && written;
-    }
-    SelectObject(memory, old);
-    DeleteDC(memory);
-    DeleteObject(image);
-    ReleaseDC(window_, windowDc);
-    return written;
+    return velt::SaveClientArea(window_, path);
 }
 
 void Win32Window::SetCaption(Control which, const std::string& text) {
