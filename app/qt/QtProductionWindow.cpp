@@ -26,6 +26,7 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include "app/production/ProductionTexts.h"
 #include "app/qt/QtWindow.h"
 
 namespace velt::production {
@@ -70,38 +71,6 @@ QLabel* TileLabel(QWidget* parent, const char* name, double points, bool bold) {
 }
 
 }  // namespace
-
-std::string StateWords(const Tile& tile) {
-    switch (tile.state) {
-        case TileState::Free:
-            return "Free";
-        case TileState::Waiting:
-            return "Waiting for bootloader";
-        case TileState::Writing:
-            return "Writing " + std::to_string(std::clamp(tile.percent, 0, 100)) + "%";
-        case TileState::Passed:
-            return "PASS";
-        case TileState::Failed:
-            return "FAIL";
-        case TileState::AlreadyDone:
-            return "Already done";
-    }
-    return {};
-}
-
-std::string CountersLine(const Counters& counters) {
-    std::string line = "Passed " + std::to_string(counters.passed) + "    Failed " +
-                       std::to_string(counters.failed) + "    Already done " +
-                       std::to_string(counters.alreadyDone);
-    if (counters.expected) {
-        line += "    Expected " + std::to_string(*counters.expected);
-        // Only devices passed in this session count: one already done may be one of them,
-        // plugged in again.
-        const int missing = *counters.expected - counters.passed;
-        line += missing > 0 ? ": " + std::to_string(missing) + " short" : ": reached";
-    }
-    return line;
-}
 
 // The top-level widget. Closing it is only a request: the logic decides when the window
 // closes (never while a device is being written).

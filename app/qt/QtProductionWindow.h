@@ -105,12 +105,6 @@ class QtProductionWindow final : public ProductionWindow {
     int exitStatus_ = 0;
 };
 
-// The words a tile's state reads in large type: "Writing 42%", "PASS", ...
-std::string StateWords(const Tile& tile);
-
-// The counters bar's line, a shortfall against the expected count in words.
-std::string CountersLine(const Counters& counters);
-
 // Runs the window: OnLoad, shows the window unless the logic closed it, then the event
 // loop. Returns the exit status Close gave.
 int RunProductionWindow(QApplication& app, QtProductionWindow& window, ProductionEvents& events);
