@@ -55,9 +55,9 @@ void DemoDriver::Form_Unload() {
     logic_.Form_Unload();
 }
 
-void DemoDriver::OnReport(const sim::SimulatedVelt& velt) {
+void DemoDriver::OnReport(const sim::SimulatedVelt& simulated) {
     if (transferSaved_ || options_.screenshotDir.empty() || halfRecords_ == 0 ||
-        velt.records() < halfRecords_) {
+        simulated.records() < halfRecords_) {
         return;
     }
     transferSaved_ = true;

@@ -26,7 +26,7 @@ class DemoDriver : public WindowEvents {
 
     // After every report that reached the simulated device: one picture when about half
     // the image's records are in.
-    void OnReport(const sim::SimulatedVelt& velt);
+    void OnReport(const sim::SimulatedVelt& simulated);
 
   protected:
     // Runs `action` from the view's event loop after `milliseconds`.

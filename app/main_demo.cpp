@@ -1,7 +1,8 @@
 // The update window on a simulated Velt-USB, in real time. Prints one result line on
 // standard output however it ends, for scripts to check.
 #include <functional>
-#include <iostream>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include <QApplication>
@@ -9,20 +10,12 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "app/DemoDriver.h"
-#include "app/DemoOptions.h"
-#include "app/FrmMain.h"
+#include "app/DemoProgram.h"
 #include "app/qt/QtWindow.h"
-#include "device/simulated/BusMonitor.h"
-#include "device/simulated/SimulatedBus.h"
-#include "platform/Utf8.h"
 
 namespace {
 
 using velt::Control;
-
-// How long an unattended run leaves a message box up before answering it.
-constexpr int kUnattendedMessageMs = 1500;
 
 // The demo's own doings, by the Qt view's means.
 class QtDemoDriver final : public velt::DemoDriver {
@@ -47,61 +40,45 @@ class QtDemoDriver final : public velt::DemoDriver {
     velt::QtWindow& window_;
 };
 
+class QtDemoView final : public velt::DemoView {
+  public:
+    QtDemoView(int& argc, char** argv) : argc_(argc), argv_(argv) {}
+
+    std::optional<std::string> Unavailable() override { return velt::MissingDisplay(); }
+    std::string ImageFolder() override {
+        return (QCoreApplication::applicationDirPath() + QStringLiteral("/demo-image"))
+            .toStdString();
+    }
+    velt::WindowSystem& OpenWindow() override {
+        app_ = std::make_unique<QApplication>(argc_, argv_);
+        window_ = std::make_unique<velt::QtWindow>();
+        return *window_;
+    }
+    std::unique_ptr<velt::DemoDriver> Driver(velt::FrmMain& logic,
+                                             const velt::DemoOptions& options) override {
+        return std::make_unique<QtDemoDriver>(logic, *window_, options);
+    }
+    void ObserveMessageBoxes(std::function<void(const std::string&, const std::string&)> told,
+                             bool answer) override {
+        window_->SetMessageBoxObserver([told, answer](QMessageBox& box) {
+            told(box.windowTitle().toStdString(), box.text().toStdString());
+            if (answer) {
+                QTimer::singleShot(velt::kUnattendedMessageMs, &box, &QMessageBox::accept);
+            }
+        });
+    }
+    int Run(velt::DemoDriver& driver) override { return velt::RunWindow(*app_, *window_, driver); }
+
+  private:
+    int& argc_;
+    char** argv_;
+    std::unique_ptr<QApplication> app_;
+    std::unique_ptr<velt::QtWindow> window_;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    velt::DemoOptions options;
-    if (auto status = velt::ParseDemoOptions(argc, argv, options, std::cout, std::cerr)) {
-        // Scripts read this line however the demo ends, a bad option included.
-        std::cout << velt::sim::ResultLine(nullptr, velt::OutcomeName(velt::UpdateOutcome::None))
-                  << std::endl;
-        return *status;
-    }
-
-    if (const auto missing = velt::MissingDisplay()) {
-        std::cerr << "velt-usb-firmware-demo: " << *missing << std::endl;
-        std::cout << velt::sim::ResultLine(nullptr, velt::OutcomeName(velt::UpdateOutcome::None))
-                  << std::endl;
-        return 1;
-    }
-    QApplication app(argc, argv);
-    velt::SteadyClock clock;
-    velt::sim::SimulatedBus bus(clock);
-    // The window takes the first device found: the first plugged in.
-    const auto velts = velt::sim::PopulateBus(bus, options.bus);
-    velt::sim::SimulatedVelt* velt = velts.empty() ? nullptr : velts.front();
-
-    const std::string folder =
-        options.folder.empty()
-            ? (QCoreApplication::applicationDirPath() + QStringLiteral("/demo-image")).toStdString()
-            : options.folder;
-
-    velt::QtWindow window;
-    velt::sim::BusMonitor monitor(bus, clock);
-    velt::FrmMain logic(window, bus, clock, folder, options.image, &monitor);
-    QtDemoDriver driver(logic, window, options);
-
-    const bool unattended =
-        options.autoUpdate || !options.screenshot.empty() || options.closeAfterMs > 0;
-    window.SetMessageBoxObserver([unattended](QMessageBox& box) {
-        // The text names the image as the user typed it.
-        std::cerr << "message box: " << velt::Printable(box.windowTitle().toStdString()) << ": "
-                  << velt::Printable(box.text().toStdString()) << std::endl;
-        if (unattended) {
-            QTimer::singleShot(kUnattendedMessageMs, &box, &QMessageBox::accept);
-        }
-    });
-    if (velt != nullptr) {
-        bus.SetReportHook(
-            [&driver, velt](const velt::sim::ReportRecord&) { driver.OnReport(*velt); });
-    }
-
-    int status = 1;
-    try {
-        status = velt::RunWindow(app, window, driver);
-    } catch (const std::exception& error) {
-        std::cerr << "velt-usb-firmware-demo: " << error.what() << '\n';
-    }
-    std::cout << velt::sim::ResultLine(velt, velt::OutcomeName(logic.outcome())) << std::endl;
-    return status;
+    QtDemoView view(argc, argv);
+    return velt::RunDemoProgram(argc, argv, view);
 }

@@ -3,16 +3,13 @@
 // console opens with it; started from a console, it writes to that one.
 #include <functional>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "app/DemoDriver.h"
-#include "app/DemoOptions.h"
-#include "app/FrmMain.h"
+#include "app/DemoProgram.h"
 #include "app/win32/ScriptSupport.h"
 #include "app/win32/Win32Window.h"
-#include "device/simulated/BusMonitor.h"
-#include "device/simulated/SimulatedBus.h"
 #include "platform/Utf8.h"
 #include "platform/WindowsText.h"
 
@@ -23,9 +20,6 @@
 namespace {
 
 using velt::Control;
-
-// How long an unattended run leaves a message box up before answering it.
-constexpr UINT kUnattendedMessageMs = 1500;
 
 // The demo's own doings, by the Win32 view's means.
 class Win32DemoDriver final : public velt::DemoDriver {
@@ -62,6 +56,33 @@ class Win32DemoDriver final : public velt::DemoDriver {
     velt::Win32Window& window_;
 };
 
+class Win32DemoView final : public velt::DemoView {
+  public:
+    std::string ImageFolder() override { return velt::ProgramFolder() + "\\demo-image"; }
+    velt::WindowSystem& OpenWindow() override {
+        window_ = std::make_unique<velt::Win32Window>();
+        return *window_;
+    }
+    std::unique_ptr<velt::DemoDriver> Driver(velt::FrmMain& logic,
+                                             const velt::DemoOptions& options) override {
+        return std::make_unique<Win32DemoDriver>(logic, *window_, options);
+    }
+    void ObserveMessageBoxes(std::function<void(const std::string&, const std::string&)> told,
+                             bool answer) override {
+        window_->SetMessageBoxObserver(
+            [told, answer](const std::string& title, const std::string& text) {
+                told(title, text);
+                if (answer) {
+                    velt::AnswerMessageBoxAfter(velt::kUnattendedMessageMs);
+                }
+            });
+    }
+    int Run(velt::DemoDriver& driver) override { return velt::RunWindow(*window_, driver); }
+
+  private:
+    std::unique_ptr<velt::Win32Window> window_;
+};
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -71,50 +92,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     for (const std::string& argument : arguments) {
         argv.push_back(argument.c_str());
     }
-    velt::DemoOptions options;
-    if (auto status = velt::ParseDemoOptions(static_cast<int>(argv.size()), argv.data(), options,
-                                             std::cout, std::cerr)) {
-        // Scripts read this line however the demo ends, a bad option included.
-        std::cout << velt::sim::ResultLine(nullptr, velt::OutcomeName(velt::UpdateOutcome::None))
-                  << std::endl;
-        return *status;
-    }
-
-    velt::SteadyClock clock;
-    velt::sim::SimulatedBus bus(clock);
-    // The window takes the first device found: the first plugged in.
-    const auto velts = velt::sim::PopulateBus(bus, options.bus);
-    velt::sim::SimulatedVelt* velt = velts.empty() ? nullptr : velts.front();
-    const std::string folder =
-        options.folder.empty() ? velt::ProgramFolder() + "\\demo-image" : options.folder;
-
-    int status = 1;
-    velt::UpdateOutcome outcome = velt::UpdateOutcome::None;
-    try {
-        velt::Win32Window window;
-        velt::sim::BusMonitor monitor(bus, clock);
-        velt::FrmMain logic(window, bus, clock, folder, options.image, &monitor);
-        Win32DemoDriver driver(logic, window, options);
-
-        const bool unattended =
-            options.autoUpdate || !options.screenshot.empty() || options.closeAfterMs > 0;
-        window.SetMessageBoxObserver(
-            [unattended](const std::string& title, const std::string& text) {
-                std::cerr << "message box: " << velt::Printable(title) << ": "
-                          << velt::Printable(text) << std::endl;
-                if (unattended) {
-                    velt::AnswerMessageBoxAfter(kUnattendedMessageMs);
-                }
-            });
-        if (velt != nullptr) {
-            bus.SetReportHook(
-                [&driver, velt](const velt::sim::ReportRecord&) { driver.OnReport(*velt); });
-        }
-        status = velt::RunWindow(window, driver);
-        outcome = logic.outcome();
-    } catch (const std::exception& error) {
-        std::cerr << "velt-usb-firmware-demo: " << error.what() << std::endl;
-    }
-    std::cout << velt::sim::ResultLine(velt, velt::OutcomeName(outcome)) << std::endl;
-    return status;
+    Win32DemoView view;
+    return velt::RunDemoProgram(static_cast<int>(argv.size()), argv.data(), view);
 }

@@ -38,7 +38,7 @@ struct Device {
     bool present = false;
     std::uint64_t n = 0;
     std::string path;
-    std::unique_ptr<VeltImpl> velt;
+    std::unique_ptr<VeltImpl> simulated;
 };
 
 // Every member is used with `mutex` held. It is recursive because the Velt-USB's own calls
@@ -170,10 +170,10 @@ std::uint64_t BusCore::Update() {
         Device* due = nullptr;
         std::uint64_t dueAt = std::numeric_limits<std::uint64_t>::max();
         for (auto& device : devices) {
-            if (!device->velt) {
+            if (!device->simulated) {
                 continue;
             }
-            const auto at = device->velt->logic.NextEvent();
+            const auto at = device->simulated->logic.NextEvent();
             if (at && *at <= now && *at < dueAt) {
                 due = device.get();
                 dueAt = *at;
@@ -182,7 +182,7 @@ std::uint64_t BusCore::Update() {
         if (due == nullptr) {
             return now;
         }
-        const auto event = due->velt->logic.TakeEvent(dueAt);
+        const auto event = due->simulated->logic.TakeEvent(dueAt);
         if (!event.plug) {
             Leave(*due);
             continue;
@@ -251,8 +251,9 @@ class SimulatedDevice final : public HidDevice {
             std::lock_guard lock(bus_->mutex);
             Device& device = Live(what, " " + std::to_string(report.size()));
             accepted = !report.empty() && report.size() <= device.model.featureReportLength;
-            if (device.velt) {
-                received = device.velt->logic.Receive(report, device.model, bus_->clock.NowMs());
+            if (device.simulated) {
+                received =
+                    device.simulated->logic.Receive(report, device.model, bus_->clock.NowMs());
                 accepted = received->accepted;
                 hook = bus_->reportHook;
                 // A zero detach time takes effect at once.
@@ -300,8 +301,8 @@ SimulatedBus::SimulatedBus(Clock& clock) : impl_(std::make_shared<Impl>(clock)) 
 SimulatedBus::~SimulatedBus() {
     Lock lock(impl_->mutex);
     for (auto& device : impl_->devices) {
-        if (device->velt) {
-            device->velt->logic.CancelEvents();
+        if (device->simulated) {
+            device->simulated->logic.CancelEvents();
         }
         impl_->Leave(*device);
     }
@@ -321,9 +322,9 @@ SimulatedVelt& SimulatedBus::AddVelt(const DeviceModel& model, const VeltBehavio
     Lock lock(impl_->mutex);
     impl_->Update();
     Device& device = impl_->Add(model, failures);
-    device.velt = std::make_unique<VeltImpl>(*impl_, device, behaviour);
+    device.simulated = std::make_unique<VeltImpl>(*impl_, device, behaviour);
     impl_->Plug(device);
-    return *device.velt;
+    return *device.simulated;
 }
 
 SimulatedVelt& SimulatedBus::PlugVeltAt(std::uint64_t timeMs, const DeviceModel& model,
@@ -332,10 +333,10 @@ SimulatedVelt& SimulatedBus::PlugVeltAt(std::uint64_t timeMs, const DeviceModel&
     Lock lock(impl_->mutex);
     impl_->Update();
     Device& device = impl_->Add(model, failures);
-    device.velt = std::make_unique<VeltImpl>(*impl_, device, behaviour);
-    device.velt->logic.PlugAt(timeMs);
+    device.simulated = std::make_unique<VeltImpl>(*impl_, device, behaviour);
+    device.simulated->logic.PlugAt(timeMs);
     impl_->Update();  // a time already reached plugs it in now
-    return *device.velt;
+    return *device.simulated;
 }
 
 void SimulatedBus::Unplug(const std::string& path) {
@@ -345,19 +346,19 @@ void SimulatedBus::Unplug(const std::string& path) {
     if (device == nullptr) {
         return;
     }
-    if (device->velt) {
-        device->velt->logic.CancelEvents();
+    if (device->simulated) {
+        device->simulated->logic.CancelEvents();
     }
     impl_->Leave(*device);
 }
 
-void SimulatedBus::Replug(SimulatedVelt& velt) {
+void SimulatedBus::Replug(SimulatedVelt& simulated) {
     Lock lock(impl_->mutex);
     impl_->Update();
     for (auto& device : impl_->devices) {
-        if (device->velt.get() == &velt) {
+        if (device->simulated.get() == &simulated) {
             if (!device->present) {
-                device->velt->logic.CancelEvents();
+                device->simulated->logic.CancelEvents();
                 impl_->Plug(*device);
             }
             return;

@@ -132,7 +132,7 @@ class SimulatedBus final : public HidBackend {
     void Unplug(const std::string& path);
     // Plugs a Velt-USB back in after Unplug (or after it vanished), under a new path and in
     // the mode it was in. Nothing happens while it is present.
-    void Replug(SimulatedVelt& velt);
+    void Replug(SimulatedVelt& simulated);
     // Changes the failures of a present interface. The Velt-USB keeps them across its
     // re-enumerations.
     void SetFailures(const std::string& path, const FailureInjection& failures);

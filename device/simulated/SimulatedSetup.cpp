@@ -58,16 +58,17 @@ std::vector<SimulatedVelt*> PopulateBus(SimulatedBus& bus, const BusSetup& setup
     return velts;
 }
 
-std::string DeviceLine(const SimulatedVelt& velt) {
-    return "simulated device " + velt.location() + ": " + velt.Summary();
+std::string DeviceLine(const SimulatedVelt& simulated) {
+    return "simulated device " + simulated.location() + ": " + simulated.Summary();
 }
 
-std::string ResultLine(const SimulatedVelt* velt, std::string_view result) {
+std::string ResultLine(const SimulatedVelt* simulated, std::string_view result) {
     // With no device nothing was sent: the digest is that of no bytes at all.
     const std::string summary =
-        velt != nullptr ? velt->Summary()
-                        : "mode-switches=0 records=0 bytes=0 "
-                          "sha256=e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
+        simulated != nullptr
+            ? simulated->Summary()
+            : "mode-switches=0 records=0 bytes=0 "
+              "sha256=e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
     return "simulated device: " + summary + " result=" + std::string(result);
 }
 

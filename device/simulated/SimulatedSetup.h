@@ -33,10 +33,10 @@ VeltBehaviour BehaviourOf(const BusSetup& setup, int k);
 std::vector<SimulatedVelt*> PopulateBus(SimulatedBus& bus, const BusSetup& setup);
 
 // "simulated device <location>: <summary>", one line for each of several devices.
-std::string DeviceLine(const SimulatedVelt& velt);
+std::string DeviceLine(const SimulatedVelt& simulated);
 
 // The one line a program on the simulated bus prints on leaving:
 // "simulated device: <summary> result=<result>"; with no device, the summary of nothing sent.
-std::string ResultLine(const SimulatedVelt* velt, std::string_view result);
+std::string ResultLine(const SimulatedVelt* simulated, std::string_view result);
 
 }  // namespace velt::sim
