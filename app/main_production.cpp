@@ -18,6 +18,7 @@
 
 #include "Product.h"
 #include "app/production/ProductionOptions.h"
+#include "app/production/ProductionTexts.h"
 #include "app/production/ProductionStation.h"
 #include "app/qt/QtProductionWindow.h"
 #include "app/qt/QtWindow.h"
