@@ -111,8 +111,9 @@ int main(int argc, char** argv) {
     std::vector<velt::sim::SimulatedVelt*> velts;
     velt::HidBackend* backend = nullptr;
     velt::DeviceMonitor* monitor = nullptr;
-    // An unattended run is over once this many devices have a result.
-    int devices = 1;
+    // An unattended run is over once this many devices have a result: those of the
+    // simulated bus, or the count expected.
+    int devices = std::max(1, options.expected.value_or(1));
     if (options.simulate) {
         bus = std::make_unique<velt::sim::SimulatedBus>(clock);
         velts = velt::sim::PopulateBus(*bus, options.bus);
