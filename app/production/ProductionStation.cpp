@@ -64,6 +64,7 @@ class ProductionStation::DeviceReports final : public line::RunReports, public U
     }
     void RecordFailed(const std::string& message) override {
         std::lock_guard<std::mutex> hold(station_.lock_);
+        unrecorded_ = true;
         station_.recordFailed_ = true;
         if (station_.recordFailure_.empty()) {
             station_.recordFailure_ = message;
@@ -73,12 +74,16 @@ class ProductionStation::DeviceReports final : public line::RunReports, public U
         std::lock_guard<std::mutex> hold(station_.lock_);
         station_.ended_ = true;
         Place* place = station_.Find(key_);
-        const bool passed = outcome.exitStatus == kExitSuccess;
+        // Flashed without its entry is not done as the station was asked, as the command
+        // line's status says too: the operator must not take it for a recorded pass.
+        const bool passed = outcome.exitStatus == kExitSuccess && !unrecorded_;
         ++(passed ? station_.counters_.passed : station_.counters_.failed);
         if (place != nullptr) {
             place->busy = false;
             place->tile.state = passed ? TileState::Passed : TileState::Failed;
-            place->tile.reason = passed ? std::string() : FewWords(outcome);
+            place->tile.reason = passed                               ? std::string()
+                                 : outcome.exitStatus == kExitSuccess ? "flashed, not recorded"
+                                                                      : FewWords(outcome);
         }
     }
 
@@ -123,6 +128,7 @@ class ProductionStation::DeviceReports final : public line::RunReports, public U
     ProductionStation& station_;
     std::string key_;
     line::StopRule rule_;
+    bool unrecorded_ = false;  // under the station's lock
 };
 
 ProductionStation::ProductionStation(ProductionWindow& window, HidBackend& backend, Clock& clock,

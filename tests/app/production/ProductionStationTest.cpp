@@ -275,6 +275,10 @@ TEST_F(ProductionStationTest, ARecordThatCannotBeWrittenStopsTheStationUntilAckn
     EXPECT_THAT(window.alerts.front(), HasSubstr("Record Error: "));
     EXPECT_THAT(window.alerts.front(), HasSubstr("could not be written for 1-1 VU-000123"));
     EXPECT_THAT(window.status, HasSubstr("record could not be written"));
+    // Flashed but not recorded is no pass.
+    ASSERT_TRUE(RunUntil([&] { return TileIs(0, TileState::Failed); }));
+    EXPECT_EQ(window.tiles[0].reason, "flashed, not recorded");
+    EXPECT_EQ(window.counters.passed, 0);
     // The device plugged in later is never touched.
     RunFor(30'000);
     EXPECT_EQ(velts[1]->modeSwitches(), 0);
