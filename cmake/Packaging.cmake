@@ -10,7 +10,8 @@
 #
 # `cpack -G TGZ` (or `make package`) builds a folder that runs wherever it is unpacked:
 #   velt-usb-firmware-<version>-linux-<arch>/
-#     velt-usb-firmware  velt-usb-flash  README.md  LICENSE  velt-usb-firmware.desktop
+#     velt-usb-firmware  velt-usb-flash  velt-usb-production  README.md  LICENSE
+#     velt-usb-firmware.desktop  velt-usb-production.desktop
 #     udev/70-velt-usb.rules  udev/install-udev-rule.sh  icons/hicolor/<n>x<n>/apps/
 # The programs sit at the top because the window program reads Velt-USB.bin from beside
 # itself. That folder is the component "portable", which a full install leaves out
@@ -31,11 +32,17 @@ if(TARGET app_qt)
 endif()
 
 set(velt_programs)
-foreach(program velt-usb-firmware velt-usb-flash)
+foreach(program velt-usb-firmware velt-usb-flash velt-usb-production)
     if(TARGET ${program})
         list(APPEND velt_programs ${program})
     endif()
 endforeach()
+# The firmware window's entry goes with the AppStream data, which names it; the
+# production window's goes with its program.
+set(velt_desktop_entries ${velt_linux_dist}/velt-usb-firmware.desktop)
+if(TARGET velt-usb-production)
+    list(APPEND velt_desktop_entries ${velt_linux_dist}/velt-usb-production.desktop)
+endif()
 
 # Our own libraries are linked statically, so today only Qt and the C++ runtime are
 # looked up, in the system folders. Should one of ours become shared, it is found in the
@@ -64,7 +71,7 @@ if(velt_programs)
 endif()
 install(FILES ${velt_linux_dist}/70-velt-usb.rules
     DESTINATION ${VELT_UDEV_RULES_DIR} COMPONENT system)
-install(FILES ${velt_linux_dist}/velt-usb-firmware.desktop
+install(FILES ${velt_desktop_entries}
     DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT system)
 install(FILES ${VELT_METAINFO}
     DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT system)
@@ -100,7 +107,7 @@ foreach(program IN LISTS velt_programs)
 endforeach()
 install(FILES ${velt_linux_dist}/70-velt-usb.rules DESTINATION udev ${velt_portable})
 install(PROGRAMS ${velt_linux_dist}/install-udev-rule.sh DESTINATION udev ${velt_portable})
-install(FILES ${velt_linux_dist}/velt-usb-firmware.desktop DESTINATION . ${velt_portable})
+install(FILES ${velt_desktop_entries} DESTINATION . ${velt_portable})
 install(FILES ${velt_linux_dist}/README-linux.md DESTINATION . RENAME README.md
     ${velt_portable})
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . ${velt_portable})
@@ -136,8 +143,11 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
 shows its maker, product, version and serial number, and loads a firmware image
 into it: the instrument is switched to its bootloader and the image is sent
 record by record. velt-usb-flash does the same from the command line, for
-scripts. A udev rule lets the user at the seat open the instrument without
-root rights.")
+scripts. velt-usb-production is the window for factory line operators: armed
+once with a locked image, it flashes every Velt-USB present or plugged in, once
+per serial number, with a PASS or FAIL tile per device and a record entry for
+each. A udev rule lets the user at the seat open the instrument without root
+rights.")
 # dpkg-shlibdeps reads the libraries from the programs, so Depends follows the build.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${velt_deb_dist}/postinst ${velt_deb_dist}/postrm)

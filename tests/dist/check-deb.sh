@@ -4,9 +4,9 @@
 # 2. Depends, computed from the programs: nobody set it in the build, and each shared
 #    library the programs load comes from a package it names;
 # 3. every file where it belongs, owned by root with the usual modes, the rule and the
-#    desktop entry as in dist/linux, a changelog for this version;
+#    desktop entries as in dist/linux, a changelog for this version;
 # 4. the maintainer scripts, executable.
-#   check-deb.sh DEB_DIR BUILD_DIR VERSION HAVE_WINDOW HAVE_FLASH
+#   check-deb.sh DEB_DIR BUILD_DIR VERSION HAVE_WINDOW HAVE_FLASH HAVE_PRODUCTION
 set -eu
 . "$(dirname "$0")/lib.sh"
 dist="$(cd "$(dirname "$0")/../../dist/linux" && pwd)"
@@ -15,6 +15,7 @@ build=$2
 version=$3
 have_window=$4
 have_flash=$5
+have_production=$6
 need_tools dpkg-deb dpkg
 
 arch=$(dpkg --print-architecture)
@@ -38,6 +39,9 @@ expect_field Priority optional
 programs=""
 [ "$have_window" = 1 ] && programs="$programs velt-usb-firmware"
 [ "$have_flash" = 1 ] && programs="$programs velt-usb-flash"
+[ "$have_production" = 1 ] && programs="$programs velt-usb-production"
+entries="velt-usb-firmware.desktop"
+[ "$have_production" = 1 ] && entries="$entries velt-usb-production.desktop"
 [ -n "$programs" ] || fail "the build has no program to package"
 
 # 2. Depends.
@@ -85,7 +89,7 @@ usr/share/icons/hicolor/${n}x${n}/apps/velt-usb-firmware.png"
 fi
 expected=$(printf '%s\n' "$(printf 'usr/bin/%s\n' $programs)
 usr/lib/udev/rules.d/70-velt-usb.rules
-usr/share/applications/velt-usb-firmware.desktop
+$(printf 'usr/share/applications/%s\n' $entries)
 usr/share/metainfo/io.velt_usb.Firmware.metainfo.xml
 usr/share/doc/velt-usb-firmware/copyright
 usr/share/doc/velt-usb-firmware/changelog.gz
@@ -109,8 +113,10 @@ printf '%s\n' "$listing" | awk '
 
 cmp "$work/root/usr/lib/udev/rules.d/70-velt-usb.rules" "$dist/70-velt-usb.rules" ||
     fail "packaged udev rule differs from dist/linux"
-cmp "$work/root/usr/share/applications/velt-usb-firmware.desktop" \
-    "$dist/velt-usb-firmware.desktop" || fail "packaged desktop entry differs from dist/linux"
+for entry in $entries; do
+    cmp "$work/root/usr/share/applications/$entry" "$dist/$entry" ||
+        fail "packaged $entry differs from dist/linux"
+done
 for page in $pages usr/share/doc/velt-usb-firmware/changelog.gz; do
     gzip -t "$work/root/$page" || fail "$page is not gzip"
 done

@@ -1,14 +1,15 @@
 #!/bin/sh
 # The tarball holds one folder with the programs at its top, the udev rule with its
-# script, the desktop entry, the icons, the README and the license; the programs find no library
+# script, the desktop entries, the icons, the README and the license; the programs find no library
 # outside that folder.
-#   check-package.sh OUT_DIR FOLDER_NAME HAVE_WINDOW HAVE_FLASH
+#   check-package.sh OUT_DIR FOLDER_NAME HAVE_WINDOW HAVE_FLASH HAVE_PRODUCTION
 set -eu
 . "$(dirname "$0")/lib.sh"
 out=$1
 folder=$2
 have_window=$3
 have_flash=$4
+have_production=$5
 
 tarball=$(ls "$out"/*.tar.gz)
 [ "$(basename "$tarball")" = "$folder.tar.gz" ] || fail "tarball is named $(basename "$tarball")"
@@ -19,6 +20,9 @@ root="$out/unpacked/$folder"
 programs=""
 [ "$have_window" = 1 ] && programs="$programs velt-usb-firmware"
 [ "$have_flash" = 1 ] && programs="$programs velt-usb-flash"
+[ "$have_production" = 1 ] && programs="$programs velt-usb-production"
+entries="velt-usb-firmware.desktop"
+[ "$have_production" = 1 ] && entries="$entries velt-usb-production.desktop"
 [ -n "$programs" ] || fail "the build has no program to package"
 icons=""
 if [ "$have_window" = 1 ]; then
@@ -29,7 +33,7 @@ icons/hicolor/${n}x${n}/apps/velt-usb-firmware.png"
 fi
 expect_files "$root" "README.md
 LICENSE
-velt-usb-firmware.desktop
+$(printf '%s\n' $entries)
 udev/70-velt-usb.rules
 udev/install-udev-rule.sh
 $(printf '%s\n' $programs)

@@ -3,12 +3,13 @@
 # machine's own), then removed and purged:
 # 1. dpkg unpacks and configures it; the maintainer scripts, which see DPKG_ROOT, leave
 #    the machine's udev alone (a stand-in udevadm first on PATH records any call);
-# 2. the installed velt-usb-flash starts and reports the version; the desktop entry's
+# 2. the installed velt-usb-flash starts and reports the version; each desktop entry's
 #    program and icon are installed beside it;
-# 3. both manual pages render with `man -l` without a warning; the one of velt-usb-flash
-#    names every option and exit status that `velt-usb-flash --help` shows;
+# 3. every manual page renders with `man -l` without a warning; those of velt-usb-flash
+#    and velt-usb-production name every option their `--help` shows, and the one of
+#    velt-usb-flash every exit status;
 # 4. removal takes every file away, the udev rule too, and purge forgets the package.
-#   install-deb.sh DEB_DIR VERSION HAVE_WINDOW HAVE_FLASH
+#   install-deb.sh DEB_DIR VERSION HAVE_WINDOW HAVE_FLASH HAVE_PRODUCTION
 set -eu
 here=$(dirname "$0")
 . "$here/lib.sh"
@@ -16,6 +17,7 @@ made_deb "$1"
 version=$2
 have_window=$3
 have_flash=$4
+have_production=$5
 need_tools dpkg dpkg-query man
 
 work=$(mktemp -d)
@@ -54,19 +56,24 @@ in_root --force-depends --install "$deb"
 if [ "$have_flash" = 1 ]; then
     "$here/run-flash.sh" "$root/usr/bin/velt-usb-flash" "$version"
 fi
-if [ "$have_window" = 1 ]; then
-    entry="$root/usr/share/applications/velt-usb-firmware.desktop"
+windows=""
+[ "$have_window" = 1 ] && windows="$windows velt-usb-firmware"
+[ "$have_production" = 1 ] && windows="$windows velt-usb-production"
+for window in $windows; do
+    entry="$root/usr/share/applications/$window.desktop"
     exec_program=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$entry")
-    [ -x "$root/usr/bin/$exec_program" ] || fail "the desktop entry starts '$exec_program'"
+    [ "$exec_program" = "$window" ] && [ -x "$root/usr/bin/$exec_program" ] ||
+        fail "the desktop entry of $window starts '$exec_program'"
     icon=$(sed -n 's/^Icon=//p' "$entry")
     ls "$root"/usr/share/icons/hicolor/*/apps/"$icon".png >/dev/null ||
         fail "the desktop entry's icon '$icon' is not installed"
-fi
+done
 
 # 3. The manual pages.
 programs=""
 [ "$have_window" = 1 ] && programs="$programs velt-usb-firmware"
 [ "$have_flash" = 1 ] && programs="$programs velt-usb-flash"
+[ "$have_production" = 1 ] && programs="$programs velt-usb-production"
 for program in $programs; do
     page="$root/usr/share/man/man1/$program.1.gz"
     [ -f "$page" ] || fail "no manual page for $program"
@@ -79,16 +86,21 @@ for program in $programs; do
     grep -A1 -x SYNOPSIS "$work/$program.txt" | grep -q "^ *$program " ||
         fail "the synopsis of $program.1 does not start with $program"
 done
+# expect_options_named PROGRAM HELP: the rendered page of PROGRAM names every option that
+# the text HELP shows; sets options to them.
+expect_options_named() {
+    options=$(printf '%s\n' "$2" |
+        sed -n 's/^ *\(-[a-z],\)\{0,1\}\(--[a-z][a-z0-9-]*\).*/\2/p' | sort -u)
+    [ -n "$options" ] || fail "$1 --help shows no option"
+    for option in $options; do
+        grep -q -- "$option\([^a-z0-9-]\|$\)" "$work/$1.txt" || fail "$1.1 does not name $option"
+    done
+}
 if [ "$have_flash" = 1 ]; then
     flash="$root/usr/bin/velt-usb-flash"
     page="$work/velt-usb-flash.txt"
     help=$("$flash" --help; "$flash" list --help; "$flash" flash --help; "$flash" history --help)
-    options=$(printf '%s\n' "$help" |
-        sed -n 's/^ *\(-[a-z],\)\{0,1\}\(--[a-z][a-z-]*\).*/\2/p' | sort -u)
-    [ -n "$options" ] || fail "velt-usb-flash --help shows no option"
-    for option in $options; do
-        grep -q -- "$option\([^a-z-]\|$\)" "$page" || fail "velt-usb-flash.1 does not name $option"
-    done
+    expect_options_named velt-usb-flash "$help"
     statuses=$(printf '%s\n' "$help" | sed -n 's/^Exit status: //p' | head -n 1 |
         tr ',' '\n' | sed 's/^ *\([0-9]*\) .*/\1/')
     [ -n "$statuses" ] || fail "velt-usb-flash --help shows no exit status"
@@ -98,6 +110,12 @@ if [ "$have_flash" = 1 ]; then
             fail "velt-usb-flash.1 does not describe exit status $status"
     done
     echo "velt-usb-flash.1 names every option and exit status:" $options $statuses
+fi
+if [ "$have_production" = 1 ]; then
+    help=$("$root/usr/bin/velt-usb-production" --help) ||
+        fail "velt-usb-production --help exited with $?"
+    expect_options_named velt-usb-production "$help"
+    echo "velt-usb-production.1 names every option:" $options
 fi
 
 # 4. Remove and purge.
