@@ -53,4 +53,14 @@ std::optional<int> ParseProductionOptions(int argc, char** argv, ProductionOptio
     return std::nullopt;
 }
 
+Setup InitialSetup(const ProductionOptions& options) {
+    Setup setup;
+    setup.image = options.image;
+    setup.expectedSha256 = options.expectSha256;
+    setup.record = options.record;
+    setup.station = options.station;
+    setup.expected = options.expected;
+    return setup;
+}
+
 }  // namespace velt::production

@@ -4,6 +4,7 @@
 #include <ostream>
 #include <string>
 
+#include "app/production/ProductionWindow.h"
 #include "device/simulated/SimulatedSetup.h"
 
 namespace velt::production {
@@ -27,5 +28,8 @@ struct ProductionOptions {
 // stop at once (help asked for: 0; a bad option: 2, one line naming it written to err).
 std::optional<int> ParseProductionOptions(int argc, char** argv, ProductionOptions& options,
                                           std::ostream& out, std::ostream& err);
+
+// The set-up the window starts with.
+Setup InitialSetup(const ProductionOptions& options);
 
 }  // namespace velt::production

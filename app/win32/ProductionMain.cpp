@@ -7,11 +7,12 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/production/ProductionOptions.h"
 #include "app/production/ProductionStation.h"
-#include "app/production/ProductionTexts.h"
+#include "app/production/UnattendedRun.h"
 #include "app/win32/ScriptSupport.h"
 #include "app/win32/Win32ProductionWindow.h"
 #include "device/PlatformBackend.h"
@@ -33,63 +34,6 @@ constexpr unsigned kUnattendedMessageMs = 1500;
 // How long the last tile's change is left to be painted before the picture.
 constexpr unsigned kPaintMs = 300;
 
-// Passes everything on to the window, and sees from the tiles when every device the run
-// waits for has ended, for the unattended picture.
-class UnattendedWindow final : public ProductionWindow {
-  public:
-    UnattendedWindow(Win32ProductionWindow& window, const ProductionOptions& options, int devices)
-        : window_(window), options_(options), devices_(devices) {}
-
-    // Saves the picture (once) and asks the window to close, the way the close box does.
-    void Finish() {
-        if (pictureDone_ || window_.closed()) {
-            return;
-        }
-        pictureDone_ = true;
-        if (!options_.screenshot.empty()) {
-            if (!window_.SaveClientArea(options_.screenshot)) {
-                std::cerr << "cannot save the window to " << options_.screenshot << std::endl;
-            }
-            for (const Tile& tile : window_.tiles()) {
-                std::cout << "tile " << tile.location << ": " << StateWords(tile)
-                          << (tile.reason.empty() ? "" : " (" + tile.reason + ")") << std::endl;
-            }
-        }
-        PostMessageW(window_.window(), WM_CLOSE, 0, 0);
-    }
-
-    void ShowSetup(const Setup& setup) override { window_.ShowSetup(setup); }
-    void ShowArmed(bool armed, bool canArm) override { window_.ShowArmed(armed, canArm); }
-    void ShowTiles(const std::vector<Tile>& tiles) override {
-        window_.ShowTiles(tiles);
-        int settled = 0;
-        for (const Tile& tile : tiles) {
-            settled += tile.state == TileState::Passed || tile.state == TileState::Failed ||
-                       tile.state == TileState::AlreadyDone;
-        }
-        if (!options_.screenshot.empty() && !pictureDone_ && settled >= devices_ &&
-            settled == static_cast<int>(tiles.size())) {
-            window_.After(kPaintMs, [this] { Finish(); });
-        }
-    }
-    void ShowCounters(const Counters& counters) override { window_.ShowCounters(counters); }
-    void ShowStatus(const std::string& text) override { window_.ShowStatus(text); }
-    void Alert(const std::string& text, const std::string& title) override {
-        window_.Alert(text, title);
-    }
-    bool Ask(const std::string& question, const std::string& title) override {
-        return window_.Ask(question, title);
-    }
-    void StartTimer(std::uint32_t intervalMs) override { window_.StartTimer(intervalMs); }
-    void Close(int exitStatus) override { window_.Close(exitStatus); }
-
-  private:
-    Win32ProductionWindow& window_;
-    const ProductionOptions& options_;
-    int devices_;  // settled tiles wanted before the picture
-    bool pictureDone_ = false;
-};
-
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -107,14 +51,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
     velt::SteadyClock clock;
     velt::sim::SimulatedBus bus(clock);
-    std::vector<velt::sim::SimulatedVelt*> velts;
-    Setup initial;
-    initial.image = options.image;
-    initial.expectedSha256 = options.expectSha256;
-    initial.record = options.record;
-    initial.station = options.station;
-    initial.expected = options.expected;
-
+    std::vector<velt::sim::SimulatedVelt*> plugged;
     // Unattended, message boxes are answered after a while; attended, they wait.
     const bool attended = options.screenshot.empty() && options.closeAfterMs <= 0;
     int status = 1;
@@ -122,7 +59,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         std::unique_ptr<velt::HidBackend> platformBackend;
         std::unique_ptr<velt::DeviceMonitor> monitor;
         if (options.simulate) {
-            velts = velt::sim::PopulateBus(bus, options.bus);
+            plugged = velt::sim::PopulateBus(bus, options.bus);
             monitor = std::make_unique<velt::sim::BusMonitor>(bus, clock);
         } else {
             platformBackend = velt::MakePlatformBackend();
@@ -130,10 +67,21 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         }
         velt::HidBackend& backend = options.simulate ? bus : *platformBackend;
         Win32ProductionWindow window;
-        // The picture waits for every device of the simulated bus, or the count expected.
-        const int devices = options.simulate ? static_cast<int>(velts.size())
-                                             : std::max(1, options.expected.value_or(1));
-        UnattendedWindow unattended(window, options, devices);
+        // The picture, then a request to close the way the close box makes it: the logic
+        // has the last word.
+        bool finished = false;
+        const auto finish = [&] {
+            if (std::exchange(finished, true) || window.closed()) {
+                return;
+            }
+            if (!options.screenshot.empty() && !window.SaveClientArea(options.screenshot)) {
+                std::cerr << "cannot save the window to " << velt::Printable(options.screenshot)
+                          << std::endl;
+            }
+            PostMessageW(window.window(), WM_CLOSE, 0, 0);
+        };
+        UnattendedRun unattended(window, options, plugged.size(),
+                                 [&] { window.After(kPaintMs, finish); });
         window.SetMessageBoxObserver([attended](const std::string& title, const std::string& text) {
             std::cerr << "message box: " << velt::Printable(title) << ": " << velt::Printable(text)
                       << std::endl;
@@ -141,12 +89,18 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                 velt::AnswerMessageBoxAfter(kUnattendedMessageMs);
             }
         });
-        ProductionStation station(unattended, backend, clock, monitor.get(), initial, options.arm);
+        ProductionStation station(unattended, backend, clock, monitor.get(), InitialSetup(options),
+                                  options.arm);
         if (options.closeAfterMs > 0) {
-            window.After(static_cast<unsigned>(options.closeAfterMs),
-                         [&unattended] { unattended.Finish(); });
+            window.After(static_cast<unsigned>(options.closeAfterMs), finish);
         }
         status = window.Run(station);
+        if (!attended) {
+            for (const velt::sim::SimulatedVelt* simulated : plugged) {
+                std::cout << velt::sim::DeviceLine(*simulated) << '\n';
+            }
+            unattended.PrintResults(std::cout);
+        }
     } catch (const std::exception& error) {
         std::cerr << "Velt-USB Production: " << error.what() << std::endl;
         if (attended) {
@@ -154,9 +108,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             MessageBoxW(nullptr, velt::Utf16(error.what()).c_str(), L"Velt-USB Production",
                         MB_ICONERROR | MB_OK);
         }
-    }
-    for (const velt::sim::SimulatedVelt* velt : velts) {
-        std::cout << velt::sim::DeviceLine(*velt) << std::endl;
     }
     return status;
 }

@@ -40,7 +40,7 @@ done
 echo "four devices flashed: four PASS tiles, four record lines, exit status 0"
 
 production refused --devices 1 --refuse-record 5
-grep -q '^tile 1-1: FAIL (.' "$work/out" || { cat "$work/out" >&2; fail "no FAIL tile with its reason"; }
+grep -q '^tile 1-1: FAIL: .' "$work/out" || { cat "$work/out" >&2; fail "no FAIL tile with its reason"; }
 echo "a device refusing a record: $(grep '^tile 1-1:' "$work/out"), exit status $status"
 
 run $WINE_RUN "$program" --simulate --devices 2 --close-after-ms 3000 \
