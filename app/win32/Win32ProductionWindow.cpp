@@ -14,6 +14,7 @@
 #include "app/win32/ClientImage.h"
 #include "app/win32/ResourceIds.h"
 #include "app/win32/WindowDpi.h"
+#include "app/win32/WindowPlumbing.h"
 #include "platform/WindowsText.h"
 
 #undef MessageBox
@@ -29,7 +30,7 @@ constexpr DWORD kWindowStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 constexpr DWORD kWindowExStyle = 0;
 // Wakes the message loop so that it sees the window closed.
 constexpr UINT kWakeMessage = WM_APP + 1;
-// The logic's timer; After's timers count up from 1.
+// The logic's timer, beyond those of After.
 constexpr UINT_PTR kLogicTimer = ~static_cast<UINT_PTR>(0);
 constexpr int kFirstControlId = 100;
 
@@ -174,20 +175,8 @@ Win32ProductionWindow::Win32ProductionWindow() {
     const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
 
-    const HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = &Win32ProductionProcedure::Run;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(VELT_ICON_ID));
-    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kWindowClass;
-    RegisterClassExW(&windowClass);  // fails harmlessly when a second window registers again
-
-    CreateWindowExW(kWindowExStyle, kWindowClass, Utf16(kWindowTitle).c_str(), kWindowStyle,
-                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
-                    instance, this);
+    CreateTopWindow(kWindowClass, &Win32ProductionProcedure::Run, kWindowTitle, kWindowStyle,
+                    kWindowExStyle, this);
     if (window_ == nullptr) {
         throw std::runtime_error("cannot create the window");
     }
@@ -397,22 +386,7 @@ void Win32ProductionWindow::Close(int exitStatus) {
 }
 
 void Win32ProductionWindow::After(unsigned milliseconds, std::function<void()> action) {
-    const std::uintptr_t id = nextTimer_++;
-    timers_.emplace_back(id, std::move(action));
-    SetTimer(window_, id, milliseconds, nullptr);
-}
-
-void Win32ProductionWindow::RunTimer(std::uintptr_t id) {
-    KillTimer(window_, id);
-    const auto found = std::find_if(timers_.begin(), timers_.end(),
-                                    [id](const auto& timer) { return timer.first == id; });
-    if (found == timers_.end()) {
-        return;
-    }
-    // Taken out first: the action may run a nested loop or start timers of its own.
-    const std::function<void()> action = std::move(found->second);
-    timers_.erase(found);
-    action();
+    SetTimer(window_, delayed_.Add(std::move(action)), milliseconds, nullptr);
 }
 
 bool Win32ProductionWindow::SaveClientArea(const std::string& path) const {
@@ -563,13 +537,7 @@ void Win32ProductionWindow::PaintTiles(HDC dc) const {
 }
 
 void Win32ProductionWindow::Dispatch(MSG& message) {
-    // Only keys want the dialog's handling (Tab, Enter); the rest goes straight to its
-    // window, so that a handler's message box runs inside no other call.
-    const bool key = message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST;
-    if (!key || !IsDialogMessageW(window_, &message)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
+    DispatchToWindow(window_, message);
 }
 
 int Win32ProductionWindow::Run(ProductionEvents& events) {
@@ -642,7 +610,8 @@ LRESULT Win32ProductionProcedure::Handle(Win32ProductionWindow& window, UINT mes
             return 0;
         case WM_TIMER:
             if (wParam != kLogicTimer) {
-                window.RunTimer(wParam);
+                KillTimer(window.window_, wParam);
+                window.delayed_.Run(wParam);
             } else if (window.events_ != nullptr && !window.closed_) {
                 // Also while a message box of the logic's is up: its loop runs the timer.
                 window.events_->OnTimer();

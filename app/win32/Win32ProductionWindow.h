@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/production/ProductionWindow.h"
+#include "app/win32/DelayedActions.h"
 
 // Kept out of <windows.h>, whose MessageBox macro would rename calls in other headers.
 struct HWND__;
@@ -99,7 +100,6 @@ class Win32ProductionWindow final : public ProductionWindow {
     void ChooseImage();
     int MessageBoxRun(const std::string& text, const std::string& title, unsigned style);
     void PaintTiles(HDC__* dc) const;
-    void RunTimer(std::uintptr_t id);
     void Dispatch(tagMSG& message);
 
     Handle window_ = nullptr;
@@ -110,8 +110,7 @@ class Win32ProductionWindow final : public ProductionWindow {
     HFONT__* boldFont_ = nullptr;  // the status line and "Arm"
     ProductionEvents* events_ = nullptr;
     std::function<void(const std::string&, const std::string&)> messageBoxObserver_;
-    std::vector<std::pair<std::uintptr_t, std::function<void()>>> timers_;
-    std::uintptr_t nextTimer_ = 1;
+    DelayedActions delayed_;
 
     Setup setup_;
     std::vector<Tile> tiles_;

@@ -15,6 +15,7 @@
 #include "app/win32/ClientImage.h"
 #include "app/win32/ResourceIds.h"
 #include "app/win32/WindowDpi.h"
+#include "app/win32/WindowPlumbing.h"
 #include "platform/WindowsText.h"
 
 #undef MessageBox
@@ -32,7 +33,7 @@ constexpr int kTwipsPerInch = 1440;
 constexpr UINT kActivateMessage = WM_APP + 1;
 // Wakes the message loop so that it sees an unload.
 constexpr UINT kWakeMessage = WM_APP + 2;
-// The window's own timer; After's timers count up from 1.
+// The window's own timer, beyond those of After.
 constexpr UINT_PTR kDeviceTimer = ~static_cast<UINT_PTR>(0);
 constexpr COLORREF kBarColour = RGB(128, 128, 255);
 
@@ -126,20 +127,8 @@ Win32Window::Win32Window() {
     InitCommonControlsEx(&controls);
     taskbarButtonCreated_ = RegisterWindowMessageW(L"TaskbarButtonCreated");
 
-    const HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = &Win32WindowProcedure::Run;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(VELT_ICON_ID));
-    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kWindowClass;
-    RegisterClassExW(&windowClass);  // fails harmlessly when a second window registers again
-
-    CreateWindowExW(kWindowExStyle, kWindowClass, Utf16(kWindowTitle).c_str(), kWindowStyle,
-                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
-                    instance, this);
+    CreateTopWindow(kWindowClass, &Win32WindowProcedure::Run, std::string(kWindowTitle),
+                    kWindowStyle, kWindowExStyle, this);
     if (window_ == nullptr) {
         if (comReady_) {
             CoUninitialize();
@@ -272,21 +261,7 @@ void Win32Window::CentreOnMonitor() {
 }
 
 void Win32Window::After(unsigned milliseconds, std::function<void()> action) {
-    const std::uintptr_t id = nextTimer_++;
-    timers_[id] = std::move(action);
-    SetTimer(window_, id, milliseconds, nullptr);
-}
-
-void Win32Window::RunTimer(std::uintptr_t id) {
-    KillTimer(window_, id);
-    const auto found = timers_.find(id);
-    if (found == timers_.end()) {
-        return;
-    }
-    // Taken out first: the action may run a nested loop or start timers of its own.
-    const std::function<void()> action = std::move(found->second);
-    timers_.erase(found);
-    action();
+    SetTimer(window_, delayed_.Add(std::move(action)), milliseconds, nullptr);
 }
 
 bool Win32Window::SaveClientArea(const std::string& path) const {
@@ -357,13 +332,7 @@ void Win32Window::MessageBox(const std::string& text, const std::string& title, 
 }
 
 void Win32Window::Dispatch(MSG& message) {
-    // Only keys want the dialog's handling (Tab, Enter); the rest goes straight to its
-    // window, so that a handler's message box runs inside no other call.
-    const bool key = message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST;
-    if (!key || !IsDialogMessageW(window_, &message)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
+    DispatchToWindow(window_, message);
 }
 
 void Win32Window::DoEvents() {
@@ -460,7 +429,8 @@ LRESULT Win32WindowProcedure::Handle(Win32Window& window, UINT message, WPARAM w
             break;
         case WM_TIMER:
             if (wParam != kDeviceTimer) {
-                window.RunTimer(wParam);
+                KillTimer(window.window_, wParam);
+                window.delayed_.Run(wParam);
             } else if (window.events_ != nullptr && !window.unloaded_) {
                 window.events_->tmrDevices_Timer();
             }

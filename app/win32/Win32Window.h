@@ -8,6 +8,7 @@
 
 #include "app/Layout.h"
 #include "app/WindowSystem.h"
+#include "app/win32/DelayedActions.h"
 
 // Kept out of <windows.h>, whose MessageBox macro would rename the WindowSystem call.
 struct HWND__;
@@ -85,7 +86,6 @@ class Win32Window final : public WindowSystem {
     void UpdateFont();
     void UpdateIcons();
     void CentreOnMonitor();
-    void RunTimer(std::uintptr_t id);
     void ShowTaskbarProgress();
     void Dispatch(tagMSG& message);
 
@@ -99,8 +99,7 @@ class Win32Window final : public WindowSystem {
     HICON__* smallIcon_ = nullptr;
     WindowEvents* events_ = nullptr;
     std::function<void(const std::string&, const std::string&)> messageBoxObserver_;
-    std::map<std::uintptr_t, std::function<void()>> timers_;
-    std::uintptr_t nextTimer_ = 1;
+    DelayedActions delayed_;
     bool comReady_ = false;
     // Created on first use and again whenever the shell recreates the taskbar button;
     // stays empty where the shell has no ITaskbarList3.
