@@ -474,12 +474,8 @@ std::unique_ptr<line::RunReports> ProductionStation::Starting(const line::Device
     Place& place = PlaceFor(run.key);
     place.busy = true;
     place.goneMs.reset();
-    place.tile = Tile{Printable(line::PlaceOf(run.info)),
-                      Printable(run.serial.value_or("-")),
-                      "",
-                      TileState::Waiting,
-                      0,
-                      ""};
+    place.tile = Tile{
+        Printable(run.key), Printable(run.serial.value_or("-")), "", TileState::Waiting, 0, ""};
     return std::make_unique<DeviceReports>(*this, run.key, shift_->stops);
 }
 
@@ -502,7 +498,7 @@ void ProductionStation::Gone(const std::string& key) {
     }
 }
 
-void ProductionStation::AlreadyDone(const std::string& key, const HidInterfaceInfo& info,
+void ProductionStation::AlreadyDone(const std::string& key, const HidInterfaceInfo& /*info*/,
                                     const std::optional<std::string>& serial, bool /*recorded*/) {
     std::lock_guard<std::mutex> hold(lock_);
     const std::string shownSerial = Printable(serial.value_or("-"));
@@ -512,8 +508,7 @@ void ProductionStation::AlreadyDone(const std::string& key, const HidInterfaceIn
         return;  // back from its reboot into the firmware it was just given
     }
     Place& place = PlaceFor(key);
-    place.tile =
-        Tile{Printable(line::PlaceOf(info)), shownSerial, "", TileState::AlreadyDone, 0, ""};
+    place.tile = Tile{Printable(key), shownSerial, "", TileState::AlreadyDone, 0, ""};
     ++counters_.alreadyDone;
 }
 

@@ -17,7 +17,8 @@ enum class TileState {
     AlreadyDone,  // the record (or this session) has it flashed with this image
 };
 
-// One device's tile, by location. Texts are UTF-8 and already escaped for display.
+// One device's tile, by the place the station follows it by (line::KeyOf): its location, or
+// "serial X" where the system tells none. Texts are UTF-8 and already escaped for display.
 struct Tile {
     std::string location;
     std::string serial;         // "-" where the device has none

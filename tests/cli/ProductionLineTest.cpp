@@ -17,6 +17,7 @@
 #include "platform/AppendFile.h"
 #include "platform/Clock.h"
 #include "platform/Sha256.h"
+#include "tests/support/NoLocations.h"
 #include "tests/support/TempDir.h"
 
 namespace velt::cli {
@@ -61,26 +62,10 @@ class ProductionLineTest : public ::testing::Test {
         std::vector<std::pair<std::uint64_t, std::function<void()>>> actions;
     };
 
-    // The bus as a system that tells no locations sees it (wine's HID stack).
-    struct NoLocations final : HidBackend {
-        explicit NoLocations(HidBackend& inner) : inner(inner) {}
-        std::vector<HidInterfaceInfo> ListInterfaces() override {
-            auto listed = inner.ListInterfaces();
-            for (HidInterfaceInfo& info : listed) {
-                info.location.clear();
-            }
-            return listed;
-        }
-        std::unique_ptr<HidDevice> Open(const std::string& path) override {
-            return inner.Open(path);
-        }
-        HidBackend& inner;
-    };
-
     int Run(std::vector<std::string> args, bool locations = true) {
         out.str("");
         err.str("");
-        NoLocations unlocated(bus);
+        test::NoLocations unlocated(bus);
         HidBackend& backend = locations ? static_cast<HidBackend&>(bus) : unlocated;
         CliEnvironment environment{clock, backend, interrupts, false, false, &monitor};
         return RunCli(args, {in, out, err}, environment);

@@ -17,6 +17,7 @@
 #include "platform/AppendFile.h"
 #include "platform/Clock.h"
 #include "platform/Sha256.h"
+#include "tests/support/NoLocations.h"
 #include "tests/support/TempDir.h"
 
 namespace velt::production {
@@ -65,8 +66,8 @@ struct FakeProductionWindow final : ProductionWindow {
 class ProductionStationTest : public ::testing::Test {
   protected:
     // The station as a production program starts it from `args` (the image first), on the
-    // simulated bus they set up.
-    void Start(std::vector<std::string> args) {
+    // simulated bus they set up, seen with its USB locations or, like wine's, without.
+    void Start(std::vector<std::string> args, bool locations = true) {
         // The test is the window's thread: the devices' threads move the clock on only while
         // it sleeps between timer calls.
         clock.ThreadStarted();
@@ -82,7 +83,7 @@ class ProductionStationTest : public ::testing::Test {
             << err.str();
         velts = sim::PopulateBus(bus, options.bus);
         station = std::make_unique<ProductionStation>(
-            window, bus, clock, &monitor,
+            window, locations ? static_cast<HidBackend&>(bus) : unlocated, clock, &monitor,
             production::Setup{options.image, "", options.expectSha256, options.record,
                               options.station, options.expected},
             options.arm);
@@ -122,6 +123,7 @@ class ProductionStationTest : public ::testing::Test {
 
     VirtualClock clock;
     sim::SimulatedBus bus{clock};
+    test::NoLocations unlocated{bus};
     sim::BusMonitor monitor{bus, clock};
     FakeProductionWindow window;
     ProductionOptions options;
@@ -177,6 +179,23 @@ TEST_F(ProductionStationTest, EveryDevicePluggedInPassesOnItsTileAndTheRecordNam
     const int shows = window.tileShows;
     RunFor(3000);
     EXPECT_EQ(window.tileShows, shows);
+}
+
+TEST_F(ProductionStationTest, WithoutLocationsATileIsKnownByItsDevicesSerialNumber) {
+    // The path changes at the mode switch and at the reboot; the serial number does not.
+    Start({"--devices", "2", "--reboot-after-ms", "1000", "--arm"}, false);
+    ASSERT_TRUE(RunUntil([&] { return window.counters.passed == 2; })) << window.status;
+    RunFor(3000);
+    ASSERT_EQ(window.tiles.size(), 2U);
+    EXPECT_EQ(window.tiles[0].location, "serial VU-000123");
+    EXPECT_EQ(window.tiles[1].location, "serial VU-000124");
+    EXPECT_TRUE(TileIs(0, TileState::Passed) && TileIs(1, TileState::Passed));
+    bus.Unplug(velts[0]->path());
+    RunFor(6000);
+    bus.Replug(*velts[0]);
+    ASSERT_TRUE(RunUntil([&] { return window.counters.alreadyDone == 1; }));
+    EXPECT_EQ(window.tiles[0].location, "serial VU-000123");
+    EXPECT_EQ(window.tiles.size(), 2U);
 }
 
 TEST_F(ProductionStationTest, AFailureSaysWhyInAFewWordsAndAnUnpluggedDevicesTileIsTakenAgain) {

@@ -9,11 +9,15 @@ FLASH=wine-flash
 FLASH_OPTIONS="--yes"
 TOOL_TIMEOUT=150
 
+# The Windows programs as commands of their own, for run_tool and start_tool.
 mkdir -p /tmp/velt/bin
-if [ ! -x /tmp/velt/bin/wine-flash ]; then
-    printf '#!/bin/sh\nexec wine "$VELT_WINE_BIN/velt-usb-flash.exe" "$@"\n' >/tmp/velt/bin/wine-flash
-    chmod 755 /tmp/velt/bin/wine-flash
-fi
+for entry in wine-flash=velt-usb-flash.exe "wine-production=Velt-USB Production.exe"; do
+    if [ ! -x "/tmp/velt/bin/${entry%%=*}" ]; then
+        printf '#!/bin/sh\nexec wine "$VELT_WINE_BIN/%s" "$@"\n' "${entry#*=}" \
+            >"/tmp/velt/bin/${entry%%=*}"
+        chmod 755 "/tmp/velt/bin/${entry%%=*}"
+    fi
+done
 
 # windows_path FILE: the name the Windows program is given for a file of the guest (Z: is /).
 windows_path() { echo "Z:$1" | tr / '\\'; }
