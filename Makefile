@@ -80,13 +80,13 @@ test-sanitized: deps test-threads
 	@ctest --preset sanitized
 
 # ThreadSanitizer over the code that runs devices side by side (the simulated bus, the
-# shared clock, the command line's --all and --watch), in build-threads/.
+# shared clock, the command line's --all and --watch, the production station), in build-threads/.
 .PHONY: test-threads
 test-threads: DEPS = test
 test-threads: deps
 	@cmake --preset threads >/dev/null
-	@cmake --build --preset threads --target cli_tests simulated_tests device_tests platform_tests
-	@for test in cli_tests simulated_tests device_tests platform_tests; do \
+	@cmake --build --preset threads --target cli_tests production_tests simulated_tests device_tests platform_tests
+	@for test in cli_tests production_tests simulated_tests device_tests platform_tests; do \
 		TSAN_OPTIONS=halt_on_error=1 build-threads/bin/$$test --gtest_brief=1 || exit 1; \
 	done
 
