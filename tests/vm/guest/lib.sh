@@ -200,6 +200,23 @@ expect_flashed() {
     done
 }
 
+# expect_station_record RECORD SHOT STATION SERIAL...: the production window's record holds
+# one entry per serial, each a success with the image, written by STATION; its screenshot
+# SHOT is a PNG.
+expect_station_record() {
+    record=$1 shot=$2 station=$3
+    shift 3
+    [ -f "$record" ] || fail "no record at $record"
+    [ "$(grep -c . "$record")" -eq $# ] || fail "the record has not $# entries"
+    for serial in "$@"; do
+        n=$(grep -E "\"serial\": *\"$serial\"" "$record" | grep -E '"result": *"success"' |
+            grep -E "\"sha256\": *\"$(image_sha256)\"" | grep -cE "\"station\": *\"$station\"")
+        [ "$n" -eq 1 ] ||
+            fail "the record has $n success entries for $serial with the image and the station, expected 1"
+    done
+    [ "$(head -c 4 "$shot" 2>/dev/null | tail -c 3)" = PNG ] || fail "no PNG screenshot at $shot"
+}
+
 # expect_untouched NAME: the stopped gadget took no mode switch and no record.
 expect_untouched() {
     expect_gadget "$1" gadget: "mode-switches=0 records=0 bytes=0 sha256=$(sha256sum </dev/null | cut -d' ' -f1)"

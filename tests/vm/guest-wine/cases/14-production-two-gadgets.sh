@@ -37,13 +37,5 @@ for serial in PA-0001 PB-0002; do
 done
 [ "$(grep -c '^tile ' /tmp/tool.out)" -eq 2 ] || fail "not exactly two tiles"
 
-[ -f "$record" ] || fail "no record at $record"
-[ "$(grep -c . "$record")" -eq 2 ] || fail "the record has not two entries"
-for serial in PA-0001 PB-0002; do
-    n=$(grep -E "\"serial\": *\"$serial\"" "$record" | grep -E '"result": *"success"' |
-        grep -E "\"sha256\": *\"$(image_sha256)\"" | grep -cE "\"station\": *\"$station\"")
-    [ "$n" -eq 1 ] ||
-        fail "the record has $n success entries for $serial with the image and the station, expected 1"
-done
-[ "$(head -c 4 "$shot" 2>/dev/null | tail -c 3)" = PNG ] || fail "no PNG screenshot at $shot"
+expect_station_record "$record" "$shot" "$station" PA-0001 PB-0002
 pass

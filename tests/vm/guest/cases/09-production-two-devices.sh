@@ -37,13 +37,5 @@ done
 grep -qxF 'production: passed=2 failed=0 already-done=0' /tmp/tool.out ||
     fail "the counters are not two passed"
 
-[ -f "$record" ] || fail "no record at $record"
-[ "$(wc -l <"$record")" -eq 2 ] || fail "the record has not two entries"
-for serial in PA-0001 PB-0002; do
-    n=$(grep -F "\"serial\":\"$serial\"" "$record" | grep -F '"result":"success"' |
-        grep -F "\"sha256\":\"$(image_sha256)\"" | grep -cF "\"station\":\"$station\"")
-    [ "$n" -eq 1 ] ||
-        fail "the record has $n success entries for $serial with the image and the station, expected 1"
-done
-[ "$(head -c 4 "$shot" 2>/dev/null | tail -c 3)" = PNG ] || fail "no PNG screenshot at $shot"
+expect_station_record "$record" "$shot" "$station" PA-0001 PB-0002
 pass
