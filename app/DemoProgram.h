@@ -8,6 +8,7 @@
 #include "app/DemoDriver.h"
 #include "app/DemoOptions.h"
 #include "app/FrmMain.h"
+#include "app/Unattended.h"
 #include "app/WindowSystem.h"
 
 namespace velt {
@@ -33,9 +34,6 @@ class DemoView {
     // Runs the window until it is unloaded; its exit status.
     virtual int Run(DemoDriver& driver) = 0;
 };
-
-// How long an unattended run leaves a message box up before answering it.
-inline constexpr int kUnattendedMessageMs = 1500;
 
 // The demo program: its options, the simulated bus and the window's logic on `view`, and
 // on standard output one result line for scripts however it ends, a bad option included.

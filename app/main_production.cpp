@@ -17,6 +17,7 @@
 #include <QTimer>
 
 #include "Product.h"
+#include "app/Unattended.h"
 #include "app/production/ProductionOptions.h"
 #include "app/production/ProductionStation.h"
 #include "app/production/UnattendedRun.h"
@@ -30,11 +31,6 @@
 namespace {
 
 using velt::production::QtProductionWindow;
-
-// How long an unattended run leaves a message box up before answering it.
-constexpr int kUnattendedMessageMs = 1500;
-// A screenshot waits this long after the last change, so that the window has painted it.
-constexpr int kPaintMs = 300;
 
 }  // namespace
 
@@ -79,7 +75,7 @@ int main(int argc, char** argv) {
                   << velt::Printable(box.text().toStdString()) << std::endl;
         if (unattended) {
             // Whoever started an unattended run has said yes already.
-            QTimer::singleShot(kUnattendedMessageMs, &box, [&box] {
+            QTimer::singleShot(velt::kUnattendedMessageMs, &box, [&box] {
                 if (QAbstractButton* yes = box.button(QMessageBox::Yes)) {
                     yes->click();
                 } else {
@@ -103,7 +99,9 @@ int main(int argc, char** argv) {
         }
         window.form()->close();
     };
-    const auto finishSoon = [&] { QTimer::singleShot(kPaintMs, window.form(), finish); };
+    const auto finishSoon = [&] {
+        QTimer::singleShot(velt::production::kPaintBeforePictureMs, window.form(), finish);
+    };
     // The screenshot waits for the devices to end (or --close-after-ms).
     velt::production::UnattendedRun watched(
         window, options, plugged.size(),

@@ -11,6 +11,9 @@
 
 namespace velt::production {
 
+// A picture is taken this long after the last change, so that the window has painted it.
+inline constexpr int kPaintBeforePictureMs = 300;
+
 // How a production program runs for the scripts and tests that start it unattended
 // (--screenshot, --close-after-ms): passes everything on to the window, and tells from the
 // tiles the moment every device the run waits for has ended, none still being written.

@@ -414,17 +414,7 @@ void QtProductionWindow::Close(int exitStatus) {
     if (!loopRunning_) {
         return;  // RunProductionWindow sees the flag and does not start the loop
     }
-    QTimer::singleShot(0, form_.get(), [this] { ExitWhenBackInLoop(); });
-}
-
-// Ends the loop once control is back in it; a message box still open (its own nested
-// loop) is left to finish first rather than being torn down.
-void QtProductionWindow::ExitWhenBackInLoop() {
-    if (QThread::currentThread()->loopLevel() <= 1) {
-        QCoreApplication::exit(exitStatus_);
-    } else {
-        QTimer::singleShot(20, form_.get(), [this] { ExitWhenBackInLoop(); });
-    }
+    ExitLoopOnceBack(form_.get(), exitStatus_);
 }
 
 void QtProductionWindow::ChooseImage() {

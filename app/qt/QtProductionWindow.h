@@ -85,7 +85,6 @@ class QtProductionWindow final : public ProductionWindow {
     void ImageEdited();
     void SetupEdited();
     void CloseRequested();
-    void ExitWhenBackInLoop();
 
     std::unique_ptr<ProductionForm> form_;
     std::vector<QLineEdit*> fields_;  // by SetupField

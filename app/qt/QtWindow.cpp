@@ -321,17 +321,25 @@ void QtWindow::Unload(int exitStatus) {
     if (!loopRunning_) {
         return;  // RunWindow sees the flag and does not start the loop
     }
-    QTimer::singleShot(0, form_.get(), [this] { ExitWhenBackInLoop(); });
+    ExitLoopOnceBack(form_.get(), exitStatus_);
 }
 
-// Ends the loop once control is back in it; a message box still open (its own nested
-// loop) is left to finish first rather than being torn down.
-void QtWindow::ExitWhenBackInLoop() {
-    if (QThread::currentThread()->loopLevel() <= 1) {
-        QCoreApplication::exit(exitStatus_);
-    } else {
-        QTimer::singleShot(20, form_.get(), [this] { ExitWhenBackInLoop(); });
-    }
+namespace {
+
+void ExitLoopWhenBack(QObject* context, int exitStatus, int delayMs) {
+    QTimer::singleShot(delayMs, context, [context, exitStatus] {
+        if (QThread::currentThread()->loopLevel() <= 1) {
+            QCoreApplication::exit(exitStatus);
+        } else {
+            ExitLoopWhenBack(context, exitStatus, 20);
+        }
+    });
+}
+
+}  // namespace
+
+void ExitLoopOnceBack(QObject* context, int exitStatus) {
+    ExitLoopWhenBack(context, exitStatus, 0);
 }
 
 void QtWindow::CloseRequested() {

@@ -16,6 +16,7 @@
 
 class QApplication;
 class QMessageBox;
+class QObject;
 class QTimer;
 class QWidget;
 
@@ -73,7 +74,6 @@ class QtWindow final : public WindowSystem {
 
     void BuildControls();
     void CloseRequested();
-    void ExitWhenBackInLoop();
     void CentreOnScreen();
 
     std::unique_ptr<FormWidget> form_;
@@ -103,5 +103,10 @@ std::optional<std::string> MissingDisplay();
 // it is shown, the event loop, then Form_Terminate. Returns the exit status the unload
 // gave.
 int RunWindow(QApplication& app, QtWindow& window, WindowEvents& events);
+
+// Ends the event loop with `exitStatus` once control is back in it, from an event of
+// `context`; a message box still open (its own nested loop) is left to finish first rather
+// than being torn down.
+void ExitLoopOnceBack(QObject* context, int exitStatus);
 
 }  // namespace velt

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/Unattended.h"
 #include "app/production/ProductionOptions.h"
 #include "app/production/ProductionStation.h"
 #include "app/production/UnattendedRun.h"
@@ -28,11 +29,6 @@
 namespace {
 
 using namespace velt::production;
-
-// How long an unattended run leaves a message box up before answering it.
-constexpr unsigned kUnattendedMessageMs = 1500;
-// How long the last tile's change is left to be painted before the picture.
-constexpr unsigned kPaintMs = 300;
 
 }  // namespace
 
@@ -81,12 +77,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             PostMessageW(window.window(), WM_CLOSE, 0, 0);
         };
         UnattendedRun unattended(window, options, plugged.size(),
-                                 [&] { window.After(kPaintMs, finish); });
+                                 [&] { window.After(kPaintBeforePictureMs, finish); });
         window.SetMessageBoxObserver([attended](const std::string& title, const std::string& text) {
             std::cerr << "message box: " << velt::Printable(title) << ": " << velt::Printable(text)
                       << std::endl;
             if (!attended) {
-                velt::AnswerMessageBoxAfter(kUnattendedMessageMs);
+                velt::AnswerMessageBoxAfter(velt::kUnattendedMessageMs);
             }
         });
         ProductionStation station(unattended, backend, clock, monitor.get(), InitialSetup(options),
